@@ -1,0 +1,20 @@
+# Warnings for the project's own targets.
+function(tallyrig_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /permissive-)
+    if(TALLYRIG_WARNINGS_AS_ERRORS)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wconversion
+                                              -Wsign-conversion -Wold-style-cast)
+    if(TALLYRIG_WARNINGS_AS_ERRORS)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
+  endif()
+  if(TALLYRIG_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined
+                                              -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()

@@ -1,0 +1,28 @@
+#include "export/local_time.h"
+
+#include <ctime>
+
+namespace {
+
+std::tm toLocalTime(std::time_t now) {
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return local;
+}
+
+std::string formatTime(const std::tm& time, const char* pattern) {
+  char text[64];
+  const std::size_t length = std::strftime(text, sizeof text, pattern, &time);
+  return std::string(text, length);
+}
+
+}  // namespace
+
+ExportTime currentExportTime() {
+  const std::tm local = toLocalTime(std::time(nullptr));
+  return {formatTime(local, "%m/%d/%Y %H:%M"), formatTime(local, "%Y")};
+}

@@ -1,0 +1,83 @@
+#include <string>
+
+#include "export/local_time.h"
+#include "export/playlist_names.h"
+#include "export/statistics_file.h"
+#include "plugin/tallyrig.h"
+#include "tracking/match_access.h"
+#include "tracking/player_table.h"
+
+namespace {
+
+struct GoalTotals {
+  int own = 0;
+  int other = 0;
+};
+
+GoalTotals totalGoals(std::size_t rows) {
+  GoalTotals totals;
+  for (std::size_t row = 0; row < rows; ++row) {
+    int& total = playerTable[row].team == matchState.localTeam ? totals.own : totals.other;
+    total = addGoals(total, playerTable[row].goals);
+  }
+  return totals;
+}
+
+}  // namespace
+
+// Appends the match to the statistics file of its playlist and year: a header, then the local
+// player, the team-mates and the opponents. The block is composed in memory once every read
+// from the game has succeeded, so a failure part-way leaves the file as it was.
+void Tallyrig::onMatchEnded(std::string /*eventName*/) {
+  GameWrapper& game = *gameAccess;
+  const std::optional<MatchAccess> match = openMatch(game);
+  if (!match) return;
+  refreshRoster();
+
+  const std::size_t rows = rowsInUse(matchState);
+  const GoalTotals goals = totalGoals(rows);
+  // A draw counts as a loss for the local side.
+  const bool localWins = goals.own > goals.other;
+  const bool localIsBlue = matchState.localTeam == 0;
+  const ExportSide localSide{localIsBlue ? "Blue" : "Orange", goals.own,
+                             localWins ? "WIN" : "LOSS"};
+  const ExportSide otherSide{localIsBlue ? "Orange" : "Blue", goals.other,
+                             localWins ? "LOSS" : "WIN"};
+  const ExportTime now = currentExportTime();
+  const std::string fileName = playlistName() + ".csv";
+
+  StatisticsFile file;
+  if (!file.open(game.GetDataFolder(), now.year, fileName)) {
+    logConsole->log(file.problem());
+    return;
+  }
+  if (goals.own <= 0 && goals.other <= 0) {
+    if (!file.close()) logConsole->log(file.problem());
+    return;
+  }
+
+  // Row i pairs with PRI i; a PRI the array no longer has is not the local player.
+  const ArrayWrapper<PriWrapper>& pris = match->pris;
+  const auto priCount = static_cast<std::size_t>(pris.Count() > 0 ? pris.Count() : 0);
+  const auto isLocalPlayer = [&](std::size_t row) {
+    return row < priCount && pris.Get(static_cast<int>(row)).IsLocalPlayerPRI();
+  };
+
+  std::string block;
+  appendHeader(block);
+  for (std::size_t row = 0; row < rows; ++row) {
+    if (isLocalPlayer(row)) appendRow(block, playerTable[row], localSide, now.timestamp);
+  }
+  for (std::size_t row = 0; row < rows; ++row) {
+    if (!isLocalPlayer(row) && playerTable[row].team == matchState.localTeam) {
+      appendRow(block, playerTable[row], localSide, now.timestamp);
+    }
+  }
+  for (std::size_t row = 0; row < rows; ++row) {
+    if (playerTable[row].team != matchState.localTeam) {
+      appendRow(block, playerTable[row], otherSide, now.timestamp);
+    }
+  }
+  appendBlockEnd(block);
+  if (!file.append(block)) logConsole->log(file.problem());
+}

@@ -1,0 +1,131 @@
+#include "export/statistics_file.h"
+
+#include <cerrno>
+#include <charconv>
+#include <system_error>
+
+namespace {
+
+constexpr std::string_view kPluginFolder = "Tallyrig";
+constexpr std::string_view kHeader =
+    "TEAM COLOR, NAME, GOALS, ASSISTS, SAVES, SHOTS, DEMOS, SCORE, MMR, TEAM GOALS, W/L, "
+    "TIMESTAMP, PLAYERID\n";
+constexpr std::string_view kSeparator = ", ";
+
+void appendInteger(std::string& block, int value) {
+  char digits[16];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  block.append(digits, result.ptr);
+}
+
+// As printf's %g: six significant digits, locale-independent.
+void appendRating(std::string& block, float value) {
+  char digits[32];
+  const auto result =
+      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 6);
+  block.append(digits, result.ptr);
+}
+
+// A line break inside a name or id would start a new row; it becomes a space.
+void appendText(std::string& block, std::string_view text) {
+  for (const char c : text) block.push_back(c == '\r' || c == '\n' ? ' ' : c);
+}
+
+std::string describe(const std::error_code& error) {
+  return error ? error.message() : std::string("unknown error");
+}
+
+std::string describeErrno(int number) {
+  return describe(std::error_code(number, std::generic_category()));
+}
+
+std::string displayPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// An existing folder is fine; anything else of that name is in the way.
+std::error_code createFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  std::filesystem::create_directory(folder, error);
+  if (error) return error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    return error ? error : std::make_error_code(std::errc::file_exists);
+  }
+  return {};
+}
+
+}  // namespace
+
+void appendHeader(std::string& block) { block.append(kHeader); }
+
+void appendRow(std::string& block, const PlayerRecord& row, const ExportSide& side,
+               std::string_view timestamp) {
+  block.append(side.colour).append(kSeparator);
+  appendText(block, row.name);
+  block.append(kSeparator);
+  for (const int value :
+       {row.goals, row.assists, row.saves, row.shots, row.demolitions, row.score}) {
+    appendInteger(block, value);
+    block.append(kSeparator);
+  }
+  appendRating(block, row.mmr);
+  block.append(kSeparator);
+  appendInteger(block, side.teamGoals);
+  block.append(kSeparator).append(side.result).append(kSeparator);
+  block.append(timestamp).append(kSeparator);
+  appendText(block, row.uniqueId);
+  block.push_back('\n');
+}
+
+void appendBlockEnd(std::string& block) { block.append("\n\n"); }
+
+bool StatisticsFile::open(const std::filesystem::path& dataFolder, const std::string& year,
+                          const std::string& fileName) {
+  const std::filesystem::path pluginFolder = dataFolder / kPluginFolder;
+  if (const std::error_code error = createFolder(pluginFolder)) {
+    return fail("cannot create folder", pluginFolder, describe(error));
+  }
+  const std::filesystem::path yearFolder = pluginFolder / year;
+  if (const std::error_code error = createFolder(yearFolder)) {
+    return fail("cannot create folder", yearFolder, describe(error));
+  }
+  path_ = yearFolder / fileName;
+  errno = 0;
+  out_.open(path_, std::ios::out | std::ios::app);
+  if (!out_.is_open()) return fail("cannot open", path_, describeErrno(errno));
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path_, error);
+  if (!error) sizeBefore_ = size;
+  return true;
+}
+
+bool StatisticsFile::append(std::string_view block) {
+  errno = 0;
+  out_.write(block.data(), static_cast<std::streamsize>(block.size()));
+  out_.flush();
+  const int writeError = errno;
+  const bool written = static_cast<bool>(out_);
+  out_.close();
+  if (written && !out_.fail()) return true;
+  if (sizeBefore_) {
+    std::error_code ignored;
+    std::filesystem::resize_file(path_, *sizeBefore_, ignored);
+  }
+  return fail("cannot write", path_, describeErrno(writeError != 0 ? writeError : errno));
+}
+
+bool StatisticsFile::close() {
+  if (!out_.is_open()) return true;
+  errno = 0;
+  out_.close();
+  if (!out_.fail()) return true;
+  return fail("cannot close", path_, describeErrno(errno));
+}
+
+bool StatisticsFile::fail(std::string_view what, const std::filesystem::path& path,
+                          const std::string& reason) {
+  problem_ = "Tallyrig: ";
+  problem_.append(what).append(" \"").append(displayPath(path)).append("\": ").append(reason);
+  return false;
+}

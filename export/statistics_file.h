@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tracking/player_table.h"
+
+// One side of the match as its rows are written.
+struct ExportSide {
+  std::string_view colour;  // "Blue" or "Orange"
+  int teamGoals = 0;
+  std::string_view result;  // "WIN" or "LOSS"
+};
+
+void appendHeader(std::string& block);
+void appendRow(std::string& block, const PlayerRecord& row, const ExportSide& side,
+               std::string_view timestamp);
+void appendBlockEnd(std::string& block);
+
+// A statistics file opened for one export. It only ever grows by whole blocks: a block that
+// cannot be written completely is taken back out, so no reader ever sees half a match.
+class StatisticsFile {
+ public:
+  // Creates the plugin folder and the year folder when missing, then opens the file for
+  // appending, creating it empty when missing.
+  bool open(const std::filesystem::path& dataFolder, const std::string& year,
+            const std::string& fileName);
+  // One write of the whole block; the file is closed afterwards.
+  bool append(std::string_view block);
+  bool close();
+  // The console line that says what failed and why.
+  const std::string& problem() const { return problem_; }
+
+ private:
+  bool fail(std::string_view what, const std::filesystem::path& path, const std::string& reason);
+
+  std::filesystem::path path_;
+  std::ofstream out_;
+  std::optional<std::uintmax_t> sizeBefore_;
+  std::string problem_;
+};

@@ -1,0 +1,33 @@
+#include "plugin/tallyrig.h"
+
+#include <utility>
+
+namespace {
+
+const char kGameStarted[] = "Function ProjectX.GRI_X.EventGameStarted";
+const char kMatchEnded[] = "Function TAGame.GameEvent_Soccar_TA.EventMatchEnded";
+const char kStatTickerMessage[] = "Function TAGame.GFxHUD_TA.HandleStatTickerMessage";
+const char kStatEvent[] = "Function TAGame.GFxHUD_TA.HandleStatEvent";
+
+}  // namespace
+
+// The callables hold only this object's address: the host, not the hooks, decides its life.
+void Tallyrig::onLoad() {
+  logConsole = consoleManager;
+  GameWrapper& game = *gameAccess;
+  game.HookEvent(kGameStarted, [this](std::string name) { onGameStarted(std::move(name)); });
+  game.HookEvent(kMatchEnded, [this](std::string name) { onMatchEnded(std::move(name)); });
+  {
+    MMRWrapper ratings = game.GetMMRWrapper();
+    ratingNotifierToken =
+        ratings.RegisterMMRNotifier([this](UniqueIDWrapper id) { onRatingUpdated(id); });
+  }
+  game.HookEventWithCallerPost<ServerWrapper>(
+      kStatTickerMessage, [this](ServerWrapper caller, void* params, std::string name) {
+        onStatTickerMessage(caller, params, std::move(name));
+      });
+  game.HookEventWithCallerPost<ServerWrapper>(
+      kStatEvent, [this](ServerWrapper caller, void* params, std::string name) {
+        onStatEvent(caller, params, std::move(name));
+      });
+}

@@ -1,0 +1,92 @@
+#include <array>
+#include <stdexcept>
+#include <string>
+
+#include "instrumentation_internal.h"
+
+namespace pluginsdk::sim {
+namespace {
+
+constexpr std::array<std::string_view, kOpCount> kOpNames = {
+    "IsInOnlineGame",      "GetCurrentGameState", "GetOnlineGame",      "GetMMRWrapper",
+    "GetDataFolder",       "HookEvent",           "HookEventWithCallerPost",
+    "GetPRIs",             "GetPlaylist",         "GetPlaylistId",      "Count",
+    "Get",                 "GetPlayerName",       "ToString",           "GetTeamNum",
+    "GetPlayerID",         "GetUniqueIdWrapper",  "GetIdString",        "GetMatchGoals",
+    "GetMatchAssists",     "GetMatchSaves",       "GetMatchShots",      "GetMatchDemolishes",
+    "GetMatchScore",       "IsLocalPlayerPRI",    "GetEventName",       "GetCurrentPlaylist",
+    "GetPlayerMMR",        "RegisterMMRNotifier", "log",
+};
+
+constexpr std::uint64_t kNoFault = ~std::uint64_t{0};
+
+struct Instruments {
+  std::array<std::uint64_t, kOpCount> calls{};
+  std::array<std::uint64_t, kOpCount> faultCountdown{};
+  int armedFaults = 0;
+  std::uint64_t violations = 0;
+
+  Instruments() { faultCountdown.fill(kNoFault); }
+};
+
+Instruments& instruments() {
+  static Instruments value;
+  return value;
+}
+
+std::size_t indexOf(Op op) { return static_cast<std::size_t>(op); }
+
+}  // namespace
+
+std::string_view opName(Op op) { return kOpNames.at(indexOf(op)); }
+
+std::optional<Op> opFromName(std::string_view name) {
+  for (std::size_t i = 0; i < kOpNames.size(); ++i) {
+    if (kOpNames[i] == name) return static_cast<Op>(i);
+  }
+  return std::nullopt;
+}
+
+void injectFault(Op op, std::uint64_t after) {
+  Instruments& in = instruments();
+  if (in.faultCountdown[indexOf(op)] == kNoFault) ++in.armedFaults;
+  in.faultCountdown[indexOf(op)] = after;
+}
+
+void clearFaults() {
+  Instruments& in = instruments();
+  in.faultCountdown.fill(kNoFault);
+  in.armedFaults = 0;
+}
+
+std::uint64_t callCount(Op op) { return instruments().calls[indexOf(op)]; }
+
+std::uint64_t contractViolations() { return instruments().violations; }
+
+void resetInstrumentation() {
+  clearFaults();
+  instruments().calls.fill(0);
+  instruments().violations = 0;
+}
+
+namespace detail {
+
+void enter(Op op) {
+  Instruments& in = instruments();
+  ++in.calls[indexOf(op)];
+  if (in.armedFaults == 0) return;
+  std::uint64_t& countdown = in.faultCountdown[indexOf(op)];
+  if (countdown == kNoFault) return;
+  if (countdown > 0) {
+    --countdown;
+    return;
+  }
+  countdown = kNoFault;
+  --in.armedFaults;
+  throw std::runtime_error("injected fault: " + std::string(opName(op)));
+}
+
+void recordContractViolation() { ++instruments().violations; }
+
+}  // namespace detail
+}  // namespace pluginsdk::sim

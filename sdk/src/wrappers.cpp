@@ -1,0 +1,215 @@
+#include "pluginsdk/wrappers.h"
+
+#include <utility>
+
+#include "instrumentation_internal.h"
+#include "pluginsdk/game_wrapper.h"
+#include "pluginsdk/sim/world.h"
+#include "registration.h"
+
+using pluginsdk::sim::Op;
+using pluginsdk::sim::Pri;
+using pluginsdk::sim::World;
+using pluginsdk::sim::detail::enter;
+
+namespace {
+
+template <typename T>
+T* objectAt(std::uintptr_t address) {
+  return reinterpret_cast<T*>(address);
+}
+
+std::uintptr_t addressOf(const void* object) { return reinterpret_cast<std::uintptr_t>(object); }
+
+const Pri* priAt(std::uintptr_t address) { return objectAt<const Pri>(address); }
+
+template <typename Value, typename Read>
+Value readPri(std::uintptr_t address, Op op, Read read) {
+  enter(op);
+  const Pri* pri = priAt(address);
+  return pri != nullptr ? read(*pri) : Value{};
+}
+
+}  // namespace
+
+std::string UnrealStringWrapper::ToString() const {
+  enter(Op::ToString);
+  const auto* text = objectAt<const std::string>(memory_address);
+  return text != nullptr ? *text : std::string();
+}
+
+std::string UniqueIDWrapper::GetIdString() const {
+  enter(Op::GetIdString);
+  const auto* text = objectAt<const std::string>(memory_address);
+  return text != nullptr ? *text : std::string();
+}
+
+UnrealStringWrapper PlayerReplicationInfoWrapper::GetPlayerName() const {
+  return readPri<UnrealStringWrapper>(memory_address, Op::GetPlayerName, [](const Pri& pri) {
+    return UnrealStringWrapper(addressOf(&pri.name));
+  });
+}
+
+unsigned char PlayerReplicationInfoWrapper::GetTeamNum() const {
+  return readPri<unsigned char>(memory_address, Op::GetTeamNum,
+                                [](const Pri& pri) { return pri.team; });
+}
+
+int PlayerReplicationInfoWrapper::GetPlayerID() const {
+  return readPri<int>(memory_address, Op::GetPlayerID, [](const Pri& pri) { return pri.playerId; });
+}
+
+UniqueIDWrapper PlayerReplicationInfoWrapper::GetUniqueIdWrapper() const {
+  return readPri<UniqueIDWrapper>(memory_address, Op::GetUniqueIdWrapper, [](const Pri& pri) {
+    return UniqueIDWrapper(addressOf(&pri.uniqueId));
+  });
+}
+
+int PriWrapper::GetMatchGoals() const {
+  return readPri<int>(memory_address, Op::GetMatchGoals, [](const Pri& pri) { return pri.goals; });
+}
+
+int PriWrapper::GetMatchAssists() const {
+  return readPri<int>(memory_address, Op::GetMatchAssists,
+                      [](const Pri& pri) { return pri.assists; });
+}
+
+int PriWrapper::GetMatchSaves() const {
+  return readPri<int>(memory_address, Op::GetMatchSaves, [](const Pri& pri) { return pri.saves; });
+}
+
+int PriWrapper::GetMatchShots() const {
+  return readPri<int>(memory_address, Op::GetMatchShots, [](const Pri& pri) { return pri.shots; });
+}
+
+int PriWrapper::GetMatchDemolishes() const {
+  return readPri<int>(memory_address, Op::GetMatchDemolishes,
+                      [](const Pri& pri) { return pri.demolishes; });
+}
+
+int PriWrapper::GetMatchScore() const {
+  return readPri<int>(memory_address, Op::GetMatchScore, [](const Pri& pri) { return pri.score; });
+}
+
+bool PriWrapper::IsLocalPlayerPRI() const {
+  return readPri<bool>(memory_address, Op::IsLocalPlayerPRI,
+                       [](const Pri& pri) { return pri.local; });
+}
+
+std::string StatEventWrapper::GetEventName() const {
+  enter(Op::GetEventName);
+  const auto* event = objectAt<const pluginsdk::sim::StatEvent>(memory_address);
+  return event != nullptr ? event->name : std::string();
+}
+
+int ArrayWrapper<PriWrapper>::Count() const {
+  enter(Op::Count);
+  const World* world = objectAt<const World>(memory_address);
+  return world != nullptr ? static_cast<int>(world->array().size()) : 0;
+}
+
+PriWrapper ArrayWrapper<PriWrapper>::Get(int index) const {
+  enter(Op::Get);
+  const World* world = objectAt<const World>(memory_address);
+  const std::size_t size = world != nullptr ? world->array().size() : 0;
+  if (index < 0 || static_cast<std::size_t>(index) >= size) {
+    pluginsdk::sim::detail::recordContractViolation();
+    return PriWrapper();
+  }
+  return PriWrapper(addressOf(world->array()[static_cast<std::size_t>(index)]));
+}
+
+int GameSettingPlaylistWrapper::GetPlaylistId() const {
+  enter(Op::GetPlaylistId);
+  const World* world = objectAt<const World>(memory_address);
+  return world != nullptr ? world->playlistId : 0;
+}
+
+ArrayWrapper<PriWrapper> GameEventWrapper::GetPRIs() const {
+  enter(Op::GetPRIs);
+  return ArrayWrapper<PriWrapper>(memory_address);
+}
+
+GameSettingPlaylistWrapper GameEventWrapper::GetPlaylist() const {
+  enter(Op::GetPlaylist);
+  const World* world = objectAt<const World>(memory_address);
+  return GameSettingPlaylistWrapper(world != nullptr && world->playlistValid ? memory_address : 0);
+}
+
+MMRNotifierToken::MMRNotifierToken(std::shared_ptr<Registration> registration)
+    : registration_(std::move(registration)) {}
+
+MMRNotifierToken::~MMRNotifierToken() = default;
+
+int MMRWrapper::GetCurrentPlaylist() const {
+  enter(Op::GetCurrentPlaylist);
+  const World* world = objectAt<const World>(memory_address);
+  return world != nullptr ? world->currentRatingPlaylist() : 0;
+}
+
+float MMRWrapper::GetPlayerMMR(UniqueIDWrapper id, int playlist) const {
+  enter(Op::GetPlayerMMR);
+  const World* world = objectAt<const World>(memory_address);
+  const auto* text = objectAt<const std::string>(id.memory_address);
+  if (world == nullptr || text == nullptr) return 0.0f;
+  return world->rating(*text, playlist);
+}
+
+std::unique_ptr<MMRNotifierToken> MMRWrapper::RegisterMMRNotifier(
+    std::function<void(UniqueIDWrapper)> notifier) {
+  enter(Op::RegisterMMRNotifier);
+  World* world = objectAt<World>(memory_address);
+  if (world == nullptr) {
+    return std::make_unique<MMRNotifierToken>(std::make_shared<MMRNotifierToken::Registration>());
+  }
+  return world->addNotifier(std::move(notifier));
+}
+
+void CVarManagerWrapper::log(std::string text) {
+  enter(Op::log);
+  const World* world = objectAt<const World>(memory_address);
+  if (world != nullptr && world->consoleSink) world->consoleSink(text);
+}
+
+void GameWrapper::HookEvent(std::string name, std::function<void(std::string)> callback) {
+  enter(Op::HookEvent);
+  World* world = objectAt<World>(memory_address);
+  if (world != nullptr) world->addHook({std::move(name), std::move(callback), {}});
+}
+
+template <>
+void GameWrapper::HookEventWithCallerPost<ServerWrapper>(
+    std::string name, std::function<void(ServerWrapper, void*, std::string)> callback) {
+  enter(Op::HookEventWithCallerPost);
+  World* world = objectAt<World>(memory_address);
+  if (world != nullptr) world->addHook({std::move(name), {}, std::move(callback)});
+}
+
+bool GameWrapper::IsInOnlineGame() {
+  enter(Op::IsInOnlineGame);
+  const World* world = objectAt<const World>(memory_address);
+  return world != nullptr && world->online;
+}
+
+ServerWrapper GameWrapper::GetCurrentGameState() {
+  enter(Op::GetCurrentGameState);
+  const World* world = objectAt<const World>(memory_address);
+  return ServerWrapper(world != nullptr && world->gameStateValid ? memory_address : 0);
+}
+
+ServerWrapper GameWrapper::GetOnlineGame() {
+  enter(Op::GetOnlineGame);
+  World* world = objectAt<World>(memory_address);
+  return world != nullptr ? world->onlineGame() : ServerWrapper();
+}
+
+MMRWrapper GameWrapper::GetMMRWrapper() {
+  enter(Op::GetMMRWrapper);
+  return MMRWrapper(memory_address);
+}
+
+std::filesystem::path GameWrapper::GetDataFolder() {
+  enter(Op::GetDataFolder);
+  const World* world = objectAt<const World>(memory_address);
+  return world != nullptr ? world->dataFolder : std::filesystem::path();
+}

@@ -1,0 +1,60 @@
+#include <string>
+
+#include "plugin/tallyrig.h"
+#include "tracking/match_access.h"
+#include "tracking/player_table.h"
+
+namespace {
+
+// Only the local player's team gets a rating, from the rating service's current playlist.
+float ratingFor(GameWrapper& game, const ArrayWrapper<PriWrapper>& pris, int index) {
+  if (pris.Get(index).GetTeamNum() != matchState.localTeam) return 0.0f;
+  MMRWrapper ratings = game.GetMMRWrapper();
+  const UniqueIDWrapper id = pris.Get(index).GetUniqueIdWrapper();
+  const int playlist = ratings.GetCurrentPlaylist();
+  return ratings.GetPlayerMMR(id, playlist);
+}
+
+}  // namespace
+
+void Tallyrig::onGameStarted(std::string /*eventName*/) {
+  GameWrapper& game = *gameAccess;
+  const std::optional<MatchAccess> match = openMatch(game);
+  if (!match) return;
+  const ArrayWrapper<PriWrapper>& pris = match->pris;
+  matchState.playlistId = match->playlist.GetPlaylistId();
+  matchState.playerCount = pris.Count();
+
+  int goalSum = 0;
+  for (int i = 0; i < pris.Count(); ++i) goalSum = addGoals(goalSum, pris.Get(i).GetMatchGoals());
+  // The last local PRI wins; without one the team seen before stays.
+  for (int i = 0; i < pris.Count(); ++i) {
+    if (pris.Get(i).IsLocalPlayerPRI()) matchState.localTeam = pris.Get(i).GetTeamNum();
+  }
+
+  // A start after goals (a rejoin, for instance) keeps the rows it already has.
+  if (goalSum > 0) {
+    refreshRoster();
+    return;
+  }
+
+  for (int i = 0; i < pris.Count(); ++i) {
+    const int team = pris.Get(i).GetTeamNum();
+    if (!isPlayerTeam(team)) continue;
+    // Slot i belongs to PRI i; PRIs beyond the table get no slot.
+    if (static_cast<std::size_t>(i) >= kPlayerSlots) continue;
+    std::string name = pris.Get(i).GetPlayerName().ToString();
+    const int goals = pris.Get(i).GetMatchGoals();
+    const int assists = pris.Get(i).GetMatchAssists();
+    const int saves = pris.Get(i).GetMatchSaves();
+    const int shots = pris.Get(i).GetMatchShots();
+    const int demolitions = pris.Get(i).GetMatchDemolishes();
+    const int score = pris.Get(i).GetMatchScore();
+    const int playerId = pris.Get(i).GetPlayerID();
+    std::string uniqueId = pris.Get(i).GetUniqueIdWrapper().GetIdString();
+    const float mmr = ratingFor(game, pris, i);
+    const PlayerRecord working(team, std::move(name), goals, assists, saves, shots, demolitions,
+                               score, playerId, std::move(uniqueId), mmr);
+    playerTable[static_cast<std::size_t>(i)] = working;
+  }
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+
+#include "pluginsdk/game_wrapper.h"
+#include "pluginsdk/wrappers.h"
+
+// The handles a routine that reads the match holds for its whole run.
+struct MatchAccess {
+  ServerWrapper gameState;
+  GameSettingPlaylistWrapper playlist;
+  ArrayWrapper<PriWrapper> pris;
+};
+
+// The checks every routine that reads the match passes first, in this order: an online game,
+// a valid game state, a valid playlist. Empty when one fails; the routine then ends quietly.
+std::optional<MatchAccess> openMatch(GameWrapper& game);
+
+// Team numbers 0 and 1 are the two sides; any other PRI is not a player.
+inline bool isPlayerTeam(int team) { return team == 0 || team == 1; }
+
+// Goal totals are 32-bit sums that wrap like the game's own counters, without overflowing.
+inline int addGoals(int total, int goals) {
+  return static_cast<int>(static_cast<unsigned>(total) + static_cast<unsigned>(goals));
+}

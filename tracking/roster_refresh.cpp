@@ -1,0 +1,43 @@
+#include <string>
+
+#include "plugin/tallyrig.h"
+#include "tracking/match_access.h"
+#include "tracking/player_table.h"
+
+namespace {
+
+// Players are matched across calls by the game's player id, never by name or unique id.
+PlayerRecord* firstRowOf(int playerId) {
+  const std::size_t rows = rowsInUse(matchState);
+  for (std::size_t row = 0; row < rows; ++row) {
+    if (playerTable[row].playerId == playerId) return &playerTable[row];
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// Rewrites each known player's row from the game. Demolitions (counted from the stat ticker)
+// and the rating (read once at game start) are kept.
+void Tallyrig::refreshRoster() {
+  const std::optional<MatchAccess> match = openMatch(*gameAccess);
+  if (!match) return;
+  const ArrayWrapper<PriWrapper>& pris = match->pris;
+  for (int i = 0; i < pris.Count(); ++i) {
+    const int team = pris.Get(i).GetTeamNum();
+    if (!isPlayerTeam(team)) continue;
+    std::string name = pris.Get(i).GetPlayerName().ToString();
+    const int goals = pris.Get(i).GetMatchGoals();
+    const int assists = pris.Get(i).GetMatchAssists();
+    const int saves = pris.Get(i).GetMatchSaves();
+    const int shots = pris.Get(i).GetMatchShots();
+    const int score = pris.Get(i).GetMatchScore();
+    const int playerId = pris.Get(i).GetPlayerID();
+    std::string uniqueId = pris.Get(i).GetUniqueIdWrapper().GetIdString();
+    PlayerRecord* row = firstRowOf(playerId);
+    if (row == nullptr) continue;
+    const PlayerRecord working(team, std::move(name), goals, assists, saves, shots,
+                               row->demolitions, score, playerId, std::move(uniqueId), row->mmr);
+    *row = working;
+  }
+}
