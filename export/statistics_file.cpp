@@ -57,7 +57,9 @@ std::error_code createFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-void appendHeader(std::string& block) { block.append(kHeader); }
+void appendHeader(std::string& block) {
+  block.append(kHeader);
+}
 
 void appendRow(std::string& block, const PlayerRecord& row, const ExportSide& side,
                std::string_view timestamp) {
@@ -78,7 +80,9 @@ void appendRow(std::string& block, const PlayerRecord& row, const ExportSide& si
   block.push_back('\n');
 }
 
-void appendBlockEnd(std::string& block) { block.append("\n\n"); }
+void appendBlockEnd(std::string& block) {
+  block.append("\n\n");
+}
 
 bool StatisticsFile::open(const std::filesystem::path& dataFolder, const std::string& year,
                           const std::string& fileName) {

@@ -9,7 +9,9 @@ extern char** environ;
 
 namespace tallyrig::host::platform {
 
-const char* pluginModuleFileName() { return "Tallyrig.so"; }
+const char* pluginModuleFileName() {
+  return "Tallyrig.so";
+}
 
 void* loadModule(const std::filesystem::path& path, std::string& error) {
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -20,9 +22,13 @@ void* loadModule(const std::filesystem::path& path, std::string& error) {
   return module;
 }
 
-void* findSymbol(void* module, const char* name) { return dlsym(module, name); }
+void* findSymbol(void* module, const char* name) {
+  return dlsym(module, name);
+}
 
-void unloadModule(void* module) { dlclose(module); }
+void unloadModule(void* module) {
+  dlclose(module);
+}
 
 std::filesystem::path executablePath() {
   std::error_code error;

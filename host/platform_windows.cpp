@@ -11,8 +11,8 @@ namespace {
 
 std::wstring widen(const std::string& text) {
   if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
@@ -38,7 +38,9 @@ void appendQuoted(std::wstring& line, const std::wstring& argument) {
 
 }  // namespace
 
-const char* pluginModuleFileName() { return "Tallyrig.dll"; }
+const char* pluginModuleFileName() {
+  return "Tallyrig.dll";
+}
 
 void* loadModule(const std::filesystem::path& path, std::string& error) {
   HMODULE module = LoadLibraryW(path.c_str());
@@ -50,7 +52,9 @@ void* findSymbol(void* module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
-void unloadModule(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+void unloadModule(void* module) {
+  FreeLibrary(static_cast<HMODULE>(module));
+}
 
 std::filesystem::path executablePath() {
   std::wstring buffer(MAX_PATH, L'\0');
@@ -90,6 +94,8 @@ int runSelf(const std::vector<std::string>& arguments) {
   return known ? static_cast<int>(status) : -1;
 }
 
-void useBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
+void useBinaryStandardOutput() {
+  _setmode(_fileno(stdout), _O_BINARY);
+}
 
 }  // namespace tallyrig::host::platform

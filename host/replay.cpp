@@ -21,7 +21,9 @@ const std::string kMatchEnded = "Function TAGame.GameEvent_Soccar_TA.EventMatchE
 const std::string kStatTickerMessage = "Function TAGame.GFxHUD_TA.HandleStatTickerMessage";
 const std::string kStatEvent = "Function TAGame.GFxHUD_TA.HandleStatEvent";
 
-void say(const std::string& line) { std::fprintf(stderr, "tallyrig-host: %s\n", line.c_str()); }
+void say(const std::string& line) {
+  std::fprintf(stderr, "tallyrig-host: %s\n", line.c_str());
+}
 
 pluginsdk::sim::CallbackErrorSink reportFrom(const std::string& what) {
   return [what](const std::string& message) { say("exception from " + what + ": " + message); };
@@ -54,8 +56,8 @@ class LoadedModule {
  private:
   static std::string checkDescriptor(const PluginDescriptor& d) {
     if (d.hostApiLevel != kHostApiLevel) {
-      return "descriptor field hostApiLevel is " + std::to_string(d.hostApiLevel) +
-             ", expected " + std::to_string(kHostApiLevel);
+      return "descriptor field hostApiLevel is " + std::to_string(d.hostApiLevel) + ", expected " +
+             std::to_string(kHostApiLevel);
     }
     if (d.kindCode != kPluginKindCode) {
       return "descriptor field kindCode is " + std::to_string(d.kindCode) + ", expected " +
@@ -132,8 +134,12 @@ class Replay {
     return name ? world_.statEventAddress(*name) : 0;
   }
 
-  void perform(const GameStartedStep&) { world_.callHook(kGameStarted, reportFrom('"' + kGameStarted + '"')); }
-  void perform(const MatchEndedStep&) { world_.callHook(kMatchEnded, reportFrom('"' + kMatchEnded + '"')); }
+  void perform(const GameStartedStep&) {
+    world_.callHook(kGameStarted, reportFrom('"' + kGameStarted + '"'));
+  }
+  void perform(const MatchEndedStep&) {
+    world_.callHook(kMatchEnded, reportFrom('"' + kMatchEnded + '"'));
+  }
 
   void perform(const StatEventStep& step) {
     std::uint64_t block[2] = {priWord(step.pri), eventWord(step.event)};
@@ -225,8 +231,8 @@ int replay(const Scenario& scenario, const std::filesystem::path& pluginPath,
   std::error_code error;
   std::filesystem::create_directories(dataFolder, error);
   if (error) {
-    say("warning: cannot create data folder \"" + displayPath(dataFolder) + "\": " +
-        error.message());
+    say("warning: cannot create data folder \"" + displayPath(dataFolder) +
+        "\": " + error.message());
   }
   pluginsdk::sim::resetInstrumentation();
   // The world outlives the module, so nothing the module still holds can point past it.

@@ -22,11 +22,13 @@ PLUGIN_MODULE_API std::shared_ptr<Vantor::Plugin::VantorPlugin>* getPlugin() {
   return &pluginInstance;
 }
 
-PLUGIN_MODULE_API void deleteMe() { pluginInstance.reset(); }
+PLUGIN_MODULE_API void deleteMe() {
+  pluginInstance.reset();
+}
 
 PLUGIN_MODULE_API extern const PluginDescriptor exports;
 const PluginDescriptor exports = {
-    kHostApiLevel, 0, __FILE__, "Tallyrig", "Tallyrig", kTallyrigVersionText,
+    kHostApiLevel,   0, __FILE__,   "Tallyrig", "Tallyrig", kTallyrigVersionText,
     kPluginKindCode, 0, &getPlugin, &deleteMe,
 };
 

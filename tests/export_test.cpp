@@ -9,8 +9,8 @@
 #include "plugin_fixture.h"
 
 #if !defined(_WIN32)
-#include <csignal>
 #include <sys/resource.h>
+#include <csignal>
 #endif
 
 namespace {
@@ -55,8 +55,8 @@ TEST(StatisticsFileTextTest, RowFieldsAndRatingsAsPrintfG) {
   EXPECT_EQ(rowText(sampleRow("Ana", 1234.5678f)),
             "Blue, Ana, 1, 2, 3, 4, 5, 678, 1234.57, 3, WIN, 03/07/2024 21:05, Steam|9|0\n");
   const std::pair<float, const char*> ratings[] = {
-      {1000.0f, "1000"}, {-1.0f, "-1"},           {0.0f, "0"},         {1500000.0f, "1.5e+06"},
-      {0.0001f, "0.0001"}, {0.00001f, "1e-05"},   {999999.4f, "999999"}, {-123.456f, "-123.456"},
+      {1000.0f, "1000"},   {-1.0f, "-1"},       {0.0f, "0"},           {1500000.0f, "1.5e+06"},
+      {0.0001f, "0.0001"}, {0.00001f, "1e-05"}, {999999.4f, "999999"}, {-123.456f, "-123.456"},
   };
   for (const auto& [value, text] : ratings) {
     const std::string row = rowText(sampleRow("A", value));

@@ -78,9 +78,8 @@ TEST_F(LifecycleTest, HostCopyKeepsObjectAndNotifierAlive) {
 
 TEST_F(LifecycleTest, OnLoadRegistersHooksAndNotifierInOrder) {
   load();
-  EXPECT_EQ(world.hookNames(),
-            (std::vector<std::string>{kGameStartedHook, kMatchEndedHook, kStatTickerHook,
-                                      kStatEventHook}));
+  EXPECT_EQ(world.hookNames(), (std::vector<std::string>{kGameStartedHook, kMatchEndedHook,
+                                                         kStatTickerHook, kStatEventHook}));
   EXPECT_EQ(world.liveNotifierCount(), 1u);
   EXPECT_EQ(logConsole, plugin->consoleManager);
 }

@@ -17,7 +17,9 @@ struct MatchAccess {
 std::optional<MatchAccess> openMatch(GameWrapper& game);
 
 // Team numbers 0 and 1 are the two sides; any other PRI is not a player.
-inline bool isPlayerTeam(int team) { return team == 0 || team == 1; }
+inline bool isPlayerTeam(int team) {
+  return team == 0 || team == 1;
+}
 
 // Goal totals are 32-bit sums that wrap like the game's own counters, without overflowing.
 inline int addGoals(int total, int goals) {

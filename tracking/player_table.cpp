@@ -2,9 +2,9 @@
 
 #include <utility>
 
-PlayerRecord::PlayerRecord(int team, std::string name, int goals, int assists, int saves,
-                           int shots, int demolitions, int score, int playerId,
-                           std::string uniqueId, float mmr)
+PlayerRecord::PlayerRecord(int team, std::string name, int goals, int assists, int saves, int shots,
+                           int demolitions, int score, int playerId, std::string uniqueId,
+                           float mmr)
     : team(team),
       name(std::move(name)),
       goals(goals),

@@ -14,7 +14,8 @@ constexpr std::string_view kDemolition = "Demolish";
 // block carries no alignment promise.
 std::uintptr_t wordAt(const void* params, std::size_t index) {
   std::uint64_t word = 0;
-  std::memcpy(&word, static_cast<const unsigned char*>(params) + index * sizeof(word), sizeof(word));
+  std::memcpy(&word, static_cast<const unsigned char*>(params) + index * sizeof(word),
+              sizeof(word));
   return static_cast<std::uintptr_t>(word);
 }
 

@@ -8,14 +8,36 @@ namespace pluginsdk::sim {
 namespace {
 
 constexpr std::array<std::string_view, kOpCount> kOpNames = {
-    "IsInOnlineGame",      "GetCurrentGameState", "GetOnlineGame",      "GetMMRWrapper",
-    "GetDataFolder",       "HookEvent",           "HookEventWithCallerPost",
-    "GetPRIs",             "GetPlaylist",         "GetPlaylistId",      "Count",
-    "Get",                 "GetPlayerName",       "ToString",           "GetTeamNum",
-    "GetPlayerID",         "GetUniqueIdWrapper",  "GetIdString",        "GetMatchGoals",
-    "GetMatchAssists",     "GetMatchSaves",       "GetMatchShots",      "GetMatchDemolishes",
-    "GetMatchScore",       "IsLocalPlayerPRI",    "GetEventName",       "GetCurrentPlaylist",
-    "GetPlayerMMR",        "RegisterMMRNotifier", "log",
+    "IsInOnlineGame",
+    "GetCurrentGameState",
+    "GetOnlineGame",
+    "GetMMRWrapper",
+    "GetDataFolder",
+    "HookEvent",
+    "HookEventWithCallerPost",
+    "GetPRIs",
+    "GetPlaylist",
+    "GetPlaylistId",
+    "Count",
+    "Get",
+    "GetPlayerName",
+    "ToString",
+    "GetTeamNum",
+    "GetPlayerID",
+    "GetUniqueIdWrapper",
+    "GetIdString",
+    "GetMatchGoals",
+    "GetMatchAssists",
+    "GetMatchSaves",
+    "GetMatchShots",
+    "GetMatchDemolishes",
+    "GetMatchScore",
+    "IsLocalPlayerPRI",
+    "GetEventName",
+    "GetCurrentPlaylist",
+    "GetPlayerMMR",
+    "RegisterMMRNotifier",
+    "log",
 };
 
 constexpr std::uint64_t kNoFault = ~std::uint64_t{0};
@@ -34,11 +56,15 @@ Instruments& instruments() {
   return value;
 }
 
-std::size_t indexOf(Op op) { return static_cast<std::size_t>(op); }
+std::size_t indexOf(Op op) {
+  return static_cast<std::size_t>(op);
+}
 
 }  // namespace
 
-std::string_view opName(Op op) { return kOpNames.at(indexOf(op)); }
+std::string_view opName(Op op) {
+  return kOpNames.at(indexOf(op));
+}
 
 std::optional<Op> opFromName(std::string_view name) {
   for (std::size_t i = 0; i < kOpNames.size(); ++i) {
@@ -59,9 +85,13 @@ void clearFaults() {
   in.armedFaults = 0;
 }
 
-std::uint64_t callCount(Op op) { return instruments().calls[indexOf(op)]; }
+std::uint64_t callCount(Op op) {
+  return instruments().calls[indexOf(op)];
+}
 
-std::uint64_t contractViolations() { return instruments().violations; }
+std::uint64_t contractViolations() {
+  return instruments().violations;
+}
 
 void resetInstrumentation() {
   clearFaults();
@@ -86,7 +116,9 @@ void enter(Op op) {
   throw std::runtime_error("injected fault: " + std::string(opName(op)));
 }
 
-void recordContractViolation() { ++instruments().violations; }
+void recordContractViolation() {
+  ++instruments().violations;
+}
 
 }  // namespace detail
 }  // namespace pluginsdk::sim

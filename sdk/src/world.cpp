@@ -9,7 +9,9 @@
 namespace pluginsdk::sim {
 namespace {
 
-std::uintptr_t addressOf(const void* object) { return reinterpret_cast<std::uintptr_t>(object); }
+std::uintptr_t addressOf(const void* object) {
+  return reinterpret_cast<std::uintptr_t>(object);
+}
 
 // Runs one plugin callback; an escaping exception goes to the sink when there is one.
 template <typename Call>
@@ -50,7 +52,9 @@ void World::removeFromArray(const Pri& pri) {
   array_.erase(std::remove(array_.begin(), array_.end(), &pri), array_.end());
 }
 
-void World::reorderArray(std::vector<Pri*> order) { array_ = std::move(order); }
+void World::reorderArray(std::vector<Pri*> order) {
+  array_ = std::move(order);
+}
 
 void World::setRating(const std::string& uniqueId, int playlist, float value) {
   ratings_[uniqueId][playlist] = value;
@@ -71,7 +75,9 @@ std::shared_ptr<CVarManagerWrapper> World::makeConsole() {
   return std::make_shared<CVarManagerWrapper>(addressOf(this));
 }
 
-ServerWrapper World::onlineGame() { return ServerWrapper(online ? addressOf(this) : 0); }
+ServerWrapper World::onlineGame() {
+  return ServerWrapper(online ? addressOf(this) : 0);
+}
 
 std::uintptr_t World::statEventAddress(const std::string& name) {
   for (const StatEvent& event : statEvents_) {
@@ -87,7 +93,9 @@ const std::string* World::internId(const std::string& uniqueId) {
   return &ids_.emplace_back(uniqueId);
 }
 
-void World::addHook(Hook hook) { hooks_.push_back(std::move(hook)); }
+void World::addHook(Hook hook) {
+  hooks_.push_back(std::move(hook));
+}
 
 // Indexes, not iterators: a callback may register more hooks while it runs.
 void World::callHook(const std::string& name, const CallbackErrorSink& onError) {
@@ -118,8 +126,8 @@ void World::notifyRating(const std::string& uniqueId, const CallbackErrorSink& o
 }
 
 std::size_t World::hookCount(std::string_view name) const {
-  return static_cast<std::size_t>(
-      std::count_if(hooks_.begin(), hooks_.end(), [&](const Hook& hook) { return hook.name == name; }));
+  return static_cast<std::size_t>(std::count_if(
+      hooks_.begin(), hooks_.end(), [&](const Hook& hook) { return hook.name == name; }));
 }
 
 std::vector<std::string> World::hookNames() const {
@@ -129,13 +137,16 @@ std::vector<std::string> World::hookNames() const {
 }
 
 std::size_t World::liveNotifierCount() const {
-  return static_cast<std::size_t>(std::count_if(
-      notifiers_.begin(), notifiers_.end(), [](const auto& weak) { return !weak.expired(); }));
+  return static_cast<std::size_t>(std::count_if(notifiers_.begin(), notifiers_.end(),
+                                                [](const auto& weak) { return !weak.expired(); }));
 }
 
-void World::removeAllHooks() { hooks_.clear(); }
+void World::removeAllHooks() {
+  hooks_.clear();
+}
 
-std::unique_ptr<MMRNotifierToken> World::addNotifier(std::function<void(UniqueIDWrapper)> notifier) {
+std::unique_ptr<MMRNotifierToken> World::addNotifier(
+    std::function<void(UniqueIDWrapper)> notifier) {
   notifiers_.erase(std::remove_if(notifiers_.begin(), notifiers_.end(),
                                   [](const auto& weak) { return weak.expired(); }),
                    notifiers_.end());

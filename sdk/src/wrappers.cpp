@@ -19,9 +19,13 @@ T* objectAt(std::uintptr_t address) {
   return reinterpret_cast<T*>(address);
 }
 
-std::uintptr_t addressOf(const void* object) { return reinterpret_cast<std::uintptr_t>(object); }
+std::uintptr_t addressOf(const void* object) {
+  return reinterpret_cast<std::uintptr_t>(object);
+}
 
-const Pri* priAt(std::uintptr_t address) { return objectAt<const Pri>(address); }
+const Pri* priAt(std::uintptr_t address) {
+  return objectAt<const Pri>(address);
+}
 
 template <typename Value, typename Read>
 Value readPri(std::uintptr_t address, Op op, Read read) {

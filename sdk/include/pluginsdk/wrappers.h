@@ -118,7 +118,8 @@ class PLUGINSDK_API MMRWrapper {
   explicit MMRWrapper(std::uintptr_t address = 0) : memory_address(address) {}
   int GetCurrentPlaylist() const;
   float GetPlayerMMR(UniqueIDWrapper id, int playlist) const;
-  std::unique_ptr<MMRNotifierToken> RegisterMMRNotifier(std::function<void(UniqueIDWrapper)> notifier);
+  std::unique_ptr<MMRNotifierToken> RegisterMMRNotifier(
+      std::function<void(UniqueIDWrapper)> notifier);
 
   std::uintptr_t memory_address;
 };

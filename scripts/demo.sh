@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the plugin and the simulated host, replays a bundled match and shows what it wrote.
+#   scripts/demo.sh [SCENARIO.json ...]     default: scenarios/doubles-ranked.json
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh build
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target tallyrig-host
+
+scenarios=("$@")
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(scenarios/doubles-ranked.json)
+data=build/demo-data
+rm -rf "$data"
+
+echo "== console lines of ${scenarios[*]}"
+build/linux/bin/tallyrig-host --data-dir "$data" "${scenarios[@]}"
+echo
+echo "== statistics files written under $data"
+find "$data" -type f -name '*.csv' | sort | while read -r file; do
+  echo "-- $file"
+  cat "$file"
+done

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a job needs, and nothing when they are all there.
+#   scripts/install-deps.sh build   what building and running the demo needs
+#   scripts/install-deps.sh test    all of that, plus the cross build, wine and the test tools
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ libfmt-dev nlohmann-json3-dev libgtest-dev)
+test_packages=("${build_packages[@]}" libbenchmark-dev clang-format faketime
+  g++-mingw-w64-x86-64-posix wine wine64)
+
+case "${1:-build}" in
+  build) wanted=("${build_packages[@]}") ;;
+  test) wanted=("${test_packages[@]}") ;;
+  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

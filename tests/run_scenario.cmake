@@ -1,0 +1,181 @@
+# Replays one scenario case through the simulated host and compares, byte for byte, its exit
+# status, standard output, standard error and every file it left in the data folder.
+#
+#   cmake -DHOST=... -DPLUGIN=... -DCASE_DIR=... -DWORK_DIR=... [-DEMULATOR=wine]
+#         [-DCRLF=ON] [-DFAKETIME=/usr/bin/faketime] -P run_scenario.cmake
+#
+# A case folder holds scenario.json, or runs.txt with one "<faketime time or -> | <file>" per
+# line for several runs into one data folder; expected-stdout, expected-stderr and expected-exit
+# (default: empty, empty, 0); data-before/, copied into the data folder first; expected-data/, the
+# whole data folder afterwards. A year folder is compared as YEAR and a timestamp as
+# MM/DD/YYYY hh:mm, unless the case holds a file named keep-times. A file named plugin names
+# another module to load: "module:NAME" for a module built beside the host (without its ending)
+# or "file:NAME" for a file of the case. Where the Windows build must say something else, an
+# expected file may have a ".windows" twin. In the host's messages the module's path reads
+# PLUGIN, the case folder CASE and the data folder DATA.
+
+cmake_minimum_required(VERSION 3.25)
+
+foreach(required HOST PLUGIN CASE_DIR WORK_DIR)
+  if(NOT DEFINED ${required})
+    message(FATAL_ERROR "run_scenario.cmake needs -D${required}=...")
+  endif()
+endforeach()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+set(data ${WORK_DIR}/data)
+if(EXISTS ${CASE_DIR}/plugin)
+  file(READ ${CASE_DIR}/plugin choice)
+  string(STRIP "${choice}" choice)
+  if(choice MATCHES "^module:(.+)$")
+    get_filename_component(moduleDir ${PLUGIN} DIRECTORY)
+    get_filename_component(moduleEnding ${PLUGIN} LAST_EXT)
+    set(PLUGIN ${moduleDir}/${CMAKE_MATCH_1}${moduleEnding})
+  elseif(choice MATCHES "^file:(.+)$")
+    set(PLUGIN ${CASE_DIR}/${CMAKE_MATCH_1})
+  else()
+    message(FATAL_ERROR "${CASE_DIR}/plugin: expected module:NAME or file:NAME")
+  endif()
+endif()
+if(EXISTS ${CASE_DIR}/data-before)
+  file(COPY ${CASE_DIR}/data-before/ DESTINATION ${data})
+endif()
+
+function(read_expected name default out)
+  if(CRLF AND EXISTS ${CASE_DIR}/${name}.windows)
+    file(READ ${CASE_DIR}/${name}.windows content)
+  elseif(EXISTS ${CASE_DIR}/${name})
+    file(READ ${CASE_DIR}/${name} content)
+  else()
+    set(content "${default}")
+  endif()
+  set(${out} "${content}" PARENT_SCOPE)
+endfunction()
+
+# Line ends: a Windows build must write CR LF everywhere, and is then compared as LF.
+function(normalise_line_ends text label out)
+  if(CRLF)
+    string(REGEX MATCHALL "\n" lf "${text}")
+    string(REGEX MATCHALL "\r\n" crlf "${text}")
+    list(LENGTH lf lfCount)
+    list(LENGTH crlf crlfCount)
+    if(NOT lfCount EQUAL crlfCount)
+      message(FATAL_ERROR "${label}: ${lfCount} line feeds but only ${crlfCount} CR LF pairs")
+    endif()
+    string(REPLACE "\r\n" "\n" text "${text}")
+  endif()
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+function(expect_same label actual expected)
+  string(COMPARE EQUAL "${actual}" "${expected}" same)
+  if(NOT same)
+    message(FATAL_ERROR "${label} differs.\n--- expected\n${expected}\n--- actual\n${actual}\n---")
+  endif()
+endfunction()
+
+# The runs.
+set(runs)
+if(EXISTS ${CASE_DIR}/runs.txt)
+  file(STRINGS ${CASE_DIR}/runs.txt lines)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^#" OR line STREQUAL "")
+      continue()
+    endif()
+    list(APPEND runs "${line}")
+  endforeach()
+else()
+  set(runs "- | scenario.json")
+endif()
+
+set(allOut "")
+set(allErr "")
+set(lastStatus 0)
+foreach(run IN LISTS runs)
+  string(REGEX MATCH "^([^|]*)\\|(.*)$" matched "${run}")
+  string(STRIP "${CMAKE_MATCH_1}" time)
+  string(STRIP "${CMAKE_MATCH_2}" scenario)
+  set(prefix ${EMULATOR})
+  if(NOT time STREQUAL "-")
+    if(NOT FAKETIME OR EMULATOR)
+      message(STATUS "skipped: this case needs faketime on a native build")
+      return()
+    endif()
+    set(prefix ${FAKETIME} -f "@${time}")
+  endif()
+  separate_arguments(files UNIX_COMMAND "${scenario}")
+  list(TRANSFORM files PREPEND ${CASE_DIR}/)
+  execute_process(
+    COMMAND ${prefix} ${HOST} --plugin ${PLUGIN} --data-dir ${data} ${files}
+    WORKING_DIRECTORY ${WORK_DIR}
+    OUTPUT_VARIABLE out
+    ERROR_VARIABLE err
+    RESULT_VARIABLE status)
+  string(APPEND allOut "${out}")
+  string(APPEND allErr "${err}")
+  set(lastStatus ${status})
+endforeach()
+
+read_expected(expected-exit "0" expectedExit)
+string(STRIP "${expectedExit}" expectedExit)
+read_expected(expected-stdout "" expectedOut)
+read_expected(expected-stderr "" expectedErr)
+# Paths in the host's messages depend on where the case runs.
+string(REPLACE "${PLUGIN}" "PLUGIN" allErr "${allErr}")
+string(REPLACE "${CASE_DIR}/" "CASE/" allErr "${allErr}")
+string(REPLACE "${data}" "DATA" allErr "${allErr}")
+string(REPLACE "${data}" "DATA" allOut "${allOut}")
+expect_same("exit status" "${lastStatus}" "${expectedExit}")
+expect_same("standard output" "${allOut}" "${expectedOut}")
+expect_same("standard error" "${allErr}" "${expectedErr}")
+
+# The data folder, file by file.
+set(actualFiles)
+if(EXISTS ${data})
+  file(GLOB_RECURSE actualFiles RELATIVE ${data} LIST_DIRECTORIES false ${data}/*)
+endif()
+set(expectedFiles)
+if(EXISTS ${CASE_DIR}/expected-data)
+  file(GLOB_RECURSE expectedFiles RELATIVE ${CASE_DIR}/expected-data LIST_DIRECTORIES false
+       ${CASE_DIR}/expected-data/*)
+endif()
+set(keepTimes OFF)
+if(EXISTS ${CASE_DIR}/keep-times)
+  set(keepTimes ON)
+endif()
+
+set(actualNames)
+foreach(file IN LISTS actualFiles)
+  set(name "${file}")
+  if(NOT keepTimes)
+    string(REGEX REPLACE "^Tallyrig/[0-9][0-9][0-9][0-9]/" "Tallyrig/YEAR/" name "${name}")
+  endif()
+  list(APPEND actualNames "${name}")
+  set(path_of_${name} "${file}")
+endforeach()
+list(SORT actualNames)
+list(SORT expectedFiles)
+expect_same("files in the data folder" "${actualNames}" "${expectedFiles}")
+
+foreach(name IN LISTS expectedFiles)
+  set(file "${path_of_${name}}")
+  file(READ ${data}/${file} actual)
+  file(READ ${CASE_DIR}/expected-data/${name} expected)
+  normalise_line_ends("${actual}" "${file}" actual)
+  if(NOT keepTimes)
+    string(REGEX MATCH "^Tallyrig/([0-9][0-9][0-9][0-9])/" inYearFolder "${file}")
+    set(year "${CMAKE_MATCH_1}")
+    string(REGEX MATCHALL "[0-9][0-9]/[0-9][0-9]/[0-9][0-9][0-9][0-9] [0-9][0-9]:[0-9][0-9]"
+           stamps "${actual}")
+    foreach(stamp IN LISTS stamps)
+      string(SUBSTRING "${stamp}" 6 4 stampYear)
+      if(inYearFolder AND NOT stampYear STREQUAL year)
+        message(FATAL_ERROR "${file}: timestamp ${stamp} lies outside the folder's year ${year}")
+      endif()
+    endforeach()
+    string(REGEX REPLACE "[0-9][0-9]/[0-9][0-9]/[0-9][0-9][0-9][0-9] [0-9][0-9]:[0-9][0-9]"
+           "MM/DD/YYYY hh:mm" actual "${actual}")
+  endif()
+  expect_same("${file}" "${actual}" "${expected}")
+endforeach()
