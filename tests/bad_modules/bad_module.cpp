@@ -25,8 +25,12 @@ namespace {
 std::shared_ptr<Vantor::Plugin::VantorPlugin> instance;
 }
 
-BAD_MODULE_EXPORT std::shared_ptr<Vantor::Plugin::VantorPlugin>* getPlugin() { return &instance; }
-BAD_MODULE_EXPORT void deleteMe() { instance.reset(); }
+BAD_MODULE_EXPORT std::shared_ptr<Vantor::Plugin::VantorPlugin>* getPlugin() {
+  return &instance;
+}
+BAD_MODULE_EXPORT void deleteMe() {
+  instance.reset();
+}
 
 #ifndef WITHOUT_DESCRIPTOR
 BAD_MODULE_EXPORT const PluginDescriptor exports = {
