@@ -11,7 +11,7 @@ stage() { printf '\n==== %s\n' "$*"; }
 stage "format check"
 scripts/check-format.sh
 
-for preset in linux-ci; do
+for preset in linux-ci linux-asan-ci; do
   stage "$preset: build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
