@@ -55,6 +55,23 @@ std::error_code createFolder(const std::filesystem::path& folder) {
   return {};
 }
 
+// The bytes a text-mode stream writes on this platform. The translation is done here rather than
+// by the C runtime because not every runtime in which the module may run honours text mode for
+// a file opened for appending.
+std::string withPlatformLineEnds(std::string_view block) {
+#if defined(_WIN32)
+  std::string lines;
+  lines.reserve(block.size() + block.size() / 16);
+  for (const char c : block) {
+    if (c == '\n') lines.push_back('\r');
+    lines.push_back(c);
+  }
+  return lines;
+#else
+  return std::string(block);
+#endif
+}
+
 }  // namespace
 
 void appendHeader(std::string& block) {
@@ -96,7 +113,7 @@ bool StatisticsFile::open(const std::filesystem::path& dataFolder, const std::st
   }
   path_ = yearFolder / fileName;
   errno = 0;
-  out_.open(path_, std::ios::out | std::ios::app);
+  out_.open(path_, std::ios::out | std::ios::app | std::ios::binary);
   if (!out_.is_open()) return fail("cannot open", path_, describeErrno(errno));
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path_, error);
@@ -105,8 +122,9 @@ bool StatisticsFile::open(const std::filesystem::path& dataFolder, const std::st
 }
 
 bool StatisticsFile::append(std::string_view block) {
+  const std::string lines = withPlatformLineEnds(block);
   errno = 0;
-  out_.write(block.data(), static_cast<std::streamsize>(block.size()));
+  out_.write(lines.data(), static_cast<std::streamsize>(lines.size()));
   out_.flush();
   const int writeError = errno;
   const bool written = static_cast<bool>(out_);

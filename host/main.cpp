@@ -56,7 +56,7 @@ bool parseArguments(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  platform::useBinaryStandardOutput();
+  platform::prepareProcess();
   Options options;
   if (!parseArguments(argc, argv, options)) {
     std::fputs(kUsage, stderr);

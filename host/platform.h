@@ -22,7 +22,8 @@ std::filesystem::path executablePath();
 // child's exit status (-1 when it could not be started or did not exit normally).
 int runSelf(const std::vector<std::string>& arguments);
 
-// Console lines end in a line feed on every platform.
-void useBinaryStandardOutput();
+// Console lines end in a line feed on every platform, and a crash ends the process instead of
+// waiting on a dialog.
+void prepareProcess();
 
 }  // namespace tallyrig::host::platform

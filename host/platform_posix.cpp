@@ -49,6 +49,6 @@ int runSelf(const std::vector<std::string>& arguments) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void useBinaryStandardOutput() {}
+void prepareProcess() {}
 
 }  // namespace tallyrig::host::platform

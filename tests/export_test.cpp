@@ -138,7 +138,7 @@ TEST_F(MatchExportTest, LocalPlayerTeamMatesThenOpponents) {
   me.goals = 1;
   endMatch();
   // Local side is team 1: Orange, and a 2-2 draw reads as a loss for it.
-  EXPECT_EQ(withoutTimestamps(readFile(statisticsFile())),
+  EXPECT_EQ(withoutTimestamps(readStatistics(statisticsFile())),
             std::string(kHeaderLine) +
                 "Orange, Me, 1, 0, 0, 0, 0, 0, 0, 2, LOSS, TIME, Steam|7|0\n"
                 "Orange, Mate, 1, 0, 0, 0, 0, 0, 0, 2, LOSS, TIME, Steam|6|0\n"
@@ -152,7 +152,7 @@ TEST_F(MatchExportTest, NoGoalsCreatesAnEmptyFileAndNoBlock) {
   startGame();
   endMatch();
   EXPECT_TRUE(std::filesystem::exists(statisticsFile()));
-  EXPECT_EQ(readFile(statisticsFile()), "");
+  EXPECT_EQ(readStatistics(statisticsFile()), "");
 }
 
 TEST_F(MatchExportTest, OutsideAValidGameNothingIsCreated) {
@@ -169,14 +169,14 @@ TEST_F(MatchExportTest, ShorterPriArrayIsNeverIndexedPastItsEnd) {
   world.removeFromArray(*world.findPri("Cy"));
   endMatch();
   // Ana has no PRI to call her local, so she is listed as a team-mate.
-  EXPECT_EQ(withoutTimestamps(readFile(statisticsFile())), duelBlock);
+  EXPECT_EQ(withoutTimestamps(readStatistics(statisticsFile())), duelBlock);
 }
 
 TEST_F(MatchExportTest, SecondExportAppendsAfterTheFirst) {
   playDuel();
   endMatch();
   endMatch();
-  EXPECT_EQ(withoutTimestamps(readFile(statisticsFile())), duelBlock + duelBlock);
+  EXPECT_EQ(withoutTimestamps(readStatistics(statisticsFile())), duelBlock + duelBlock);
 }
 
 TEST_F(MatchExportTest, PluginFolderBlockedByAFile) {
@@ -202,20 +202,20 @@ TEST_F(MatchExportTest, StatisticsFileThatIsAFolder) {
 TEST_F(MatchExportTest, FaultWhileGatheringLeavesTheFileAsItWas) {
   playDuel();
   endMatch();
-  const std::string before = readFile(statisticsFile());
+  const std::string before = readStatistics(statisticsFile());
   // The first walk asks IsLocalPlayerPRI for each row; the second walk's first ask fails.
   pluginsdk::sim::injectFault(Op::IsLocalPlayerPRI, 2);
   EXPECT_THROW(endMatch(), std::runtime_error);
-  EXPECT_EQ(readFile(statisticsFile()), before);
+  EXPECT_EQ(readStatistics(statisticsFile()), before);
   endMatch();
-  EXPECT_EQ(withoutTimestamps(readFile(statisticsFile())), duelBlock + duelBlock);
+  EXPECT_EQ(withoutTimestamps(readStatistics(statisticsFile())), duelBlock + duelBlock);
 }
 
 #if !defined(_WIN32)
 TEST_F(MatchExportTest, WriteBeyondTheFileSizeLimitIsTakenBack) {
   playDuel();
   endMatch();
-  const std::string before = readFile(statisticsFile());
+  const std::string before = readStatistics(statisticsFile());
   rlimit original{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
   const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -225,7 +225,7 @@ TEST_F(MatchExportTest, WriteBeyondTheFileSizeLimitIsTakenBack) {
   endMatch();
   setrlimit(RLIMIT_FSIZE, &original);
   std::signal(SIGXFSZ, previousHandler);
-  EXPECT_EQ(readFile(statisticsFile()), before);
+  EXPECT_EQ(readStatistics(statisticsFile()), before);
   ASSERT_EQ(console.size(), 1u);
   EXPECT_EQ(console[0].rfind("Tallyrig: cannot write \"" + statisticsFile().string() + "\": ", 0),
             0u)

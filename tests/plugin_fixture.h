@@ -30,6 +30,24 @@ inline std::string readFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// A statistics file's text with LF line ends; on Windows every line end must be CR LF.
+inline std::string readStatistics(const std::filesystem::path& path) {
+  std::string text = readFile(path);
+#if defined(_WIN32)
+  std::string lines;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    EXPECT_NE(text[i], '\r') << "a lone CR at byte " << i;
+    if (text[i] == '\n') {
+      EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "a bare LF at byte " << i;
+    }
+    lines.push_back(text[i]);
+  }
+  text = lines;
+#endif
+  return text;
+}
+
 class PluginFixture : public ::testing::Test {
  protected:
   void SetUp() override {
