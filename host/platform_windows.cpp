@@ -94,7 +94,8 @@ int runSelf(const std::vector<std::string>& arguments) {
   return known ? static_cast<int>(status) : -1;
 }
 
-void useBinaryStandardOutput() {
+void prepareProcess() {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   _setmode(_fileno(stdout), _O_BINARY);
 }
 
