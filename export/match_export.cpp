@@ -64,6 +64,7 @@ void Tallyrig::onMatchEnded(std::string /*eventName*/) {
   };
 
   std::string block;
+  block.reserve(160 * (rows + 1));
   appendHeader(block);
   for (std::size_t row = 0; row < rows; ++row) {
     if (isLocalPlayer(row)) appendRow(block, playerTable[row], localSide, now.timestamp);

@@ -55,20 +55,21 @@ std::error_code createFolder(const std::filesystem::path& folder) {
   return {};
 }
 
-// The bytes a text-mode stream writes on this platform. The translation is done here rather than
-// by the C runtime because not every runtime in which the module may run honours text mode for
-// a file opened for appending.
-std::string withPlatformLineEnds(std::string_view block) {
+// The bytes a text-mode stream writes on this platform: CR LF for every line end on Windows.
+// The translation is done here because the file is written through descriptors, which translate
+// nothing.
+std::string_view withPlatformLineEnds(std::string_view block, std::string& scratch) {
 #if defined(_WIN32)
-  std::string lines;
-  lines.reserve(block.size() + block.size() / 16);
+  scratch.clear();
+  scratch.reserve(block.size() + block.size() / 16);
   for (const char c : block) {
-    if (c == '\n') lines.push_back('\r');
-    lines.push_back(c);
+    if (c == '\n') scratch.push_back('\r');
+    scratch.push_back(c);
   }
-  return lines;
+  return scratch;
 #else
-  return std::string(block);
+  static_cast<void>(scratch);
+  return block;
 #endif
 }
 
@@ -104,45 +105,36 @@ void appendBlockEnd(std::string& block) {
 bool StatisticsFile::open(const std::filesystem::path& dataFolder, const std::string& year,
                           const std::string& fileName) {
   const std::filesystem::path pluginFolder = dataFolder / kPluginFolder;
-  if (const std::error_code error = createFolder(pluginFolder)) {
-    return fail("cannot create folder", pluginFolder, describe(error));
-  }
   const std::filesystem::path yearFolder = pluginFolder / year;
-  if (const std::error_code error = createFolder(yearFolder)) {
-    return fail("cannot create folder", yearFolder, describe(error));
-  }
   path_ = yearFolder / fileName;
-  errno = 0;
-  out_.open(path_, std::ios::out | std::ios::app | std::ios::binary);
-  if (!out_.is_open()) return fail("cannot open", path_, describeErrno(errno));
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path_, error);
-  if (!error) sizeBefore_ = size;
+  // Both folders are there for every export but a year's first, so the file is tried first.
+  int error = file_.open(path_);
+  if (error == ENOENT || error == ENOTDIR) {
+    if (const std::error_code folderError = createFolder(pluginFolder)) {
+      return fail("cannot create folder", pluginFolder, describe(folderError));
+    }
+    if (const std::error_code folderError = createFolder(yearFolder)) {
+      return fail("cannot create folder", yearFolder, describe(folderError));
+    }
+    error = file_.open(path_);
+  }
+  if (error != 0) return fail("cannot open", path_, describeErrno(error));
   return true;
 }
 
 bool StatisticsFile::append(std::string_view block) {
-  const std::string lines = withPlatformLineEnds(block);
-  errno = 0;
-  out_.write(lines.data(), static_cast<std::streamsize>(lines.size()));
-  out_.flush();
-  const int writeError = errno;
-  const bool written = static_cast<bool>(out_);
-  out_.close();
-  if (written && !out_.fail()) return true;
-  if (sizeBefore_) {
-    std::error_code ignored;
-    std::filesystem::resize_file(path_, *sizeBefore_, ignored);
+  std::string scratch;
+  const int writeError = file_.write(withPlatformLineEnds(block, scratch));
+  if (writeError != 0) {
+    file_.close();
+    return fail("cannot write", path_, describeErrno(writeError));
   }
-  return fail("cannot write", path_, describeErrno(writeError != 0 ? writeError : errno));
+  return close();
 }
 
 bool StatisticsFile::close() {
-  if (!out_.is_open()) return true;
-  errno = 0;
-  out_.close();
-  if (!out_.fail()) return true;
-  return fail("cannot close", path_, describeErrno(errno));
+  const int error = file_.close();
+  return error == 0 || fail("cannot close", path_, describeErrno(error));
 }
 
 bool StatisticsFile::fail(std::string_view what, const std::filesystem::path& path,

@@ -2,11 +2,11 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "export/append_file.h"
 #include "tracking/player_table.h"
 
 // One side of the match as its rows are written.
@@ -25,8 +25,8 @@ void appendBlockEnd(std::string& block);
 // cannot be written completely is taken back out, so no reader ever sees half a match.
 class StatisticsFile {
  public:
-  // Creates the plugin folder and the year folder when missing, then opens the file for
-  // appending, creating it empty when missing.
+  // Opens the file for appending, creating it empty when missing, and the plugin folder and the
+  // year folder before it when they are missing.
   bool open(const std::filesystem::path& dataFolder, const std::string& year,
             const std::string& fileName);
   // One write of the whole block; the file is closed afterwards.
@@ -39,7 +39,6 @@ class StatisticsFile {
   bool fail(std::string_view what, const std::filesystem::path& path, const std::string& reason);
 
   std::filesystem::path path_;
-  std::ofstream out_;
-  std::optional<std::uintmax_t> sizeBefore_;
+  AppendFile file_;
   std::string problem_;
 };

@@ -27,3 +27,8 @@ for preset in linux-ci linux-asan-ci windows-ci; do
   stage "$preset: tests"
   ctest --preset "$preset"
 done
+
+stage "benchmarks: build, then run each once (nothing is timed or judged here)"
+cmake --preset linux-ci -DTALLYRIG_BUILD_BENCHMARKS=ON >/dev/null
+cmake --build --preset linux-ci --target tallyrig-bench
+build/linux-ci/bin/tallyrig-bench --smoke
