@@ -32,7 +32,9 @@ std::optional<std::uint64_t> lengthOf(int descriptor) {
 void cutTo(int descriptor, std::uint64_t length) {
   _chsize_s(descriptor, static_cast<long long>(length));
 }
-int closeDescriptor(int descriptor) { return _close(descriptor); }
+int closeDescriptor(int descriptor) {
+  return _close(descriptor);
+}
 #else
 int openForAppend(const std::filesystem::path& path) {
   return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
@@ -48,14 +50,20 @@ std::optional<std::uint64_t> lengthOf(int descriptor) {
 void cutTo(int descriptor, std::uint64_t length) {
   [[maybe_unused]] const int ignored = ::ftruncate(descriptor, static_cast<off_t>(length));
 }
-int closeDescriptor(int descriptor) { return ::close(descriptor); }
+int closeDescriptor(int descriptor) {
+  return ::close(descriptor);
+}
 #endif
 
-int lastError() { return errno != 0 ? errno : EIO; }
+int lastError() {
+  return errno != 0 ? errno : EIO;
+}
 
 }  // namespace
 
-AppendFile::~AppendFile() { close(); }
+AppendFile::~AppendFile() {
+  close();
+}
 
 int AppendFile::open(const std::filesystem::path& path) {
   close();
