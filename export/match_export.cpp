@@ -18,7 +18,7 @@ GoalTotals totalGoals(std::size_t rows) {
   GoalTotals totals;
   for (std::size_t row = 0; row < rows; ++row) {
     int& total = playerTable[row].team == matchState.localTeam ? totals.own : totals.other;
-    total = addGoals(total, playerTable[row].goals);
+    total = wrappingAdd(total, playerTable[row].goals);
   }
   return totals;
 }

@@ -146,12 +146,19 @@ class TreeBuilder final : public nlohmann::json_sax<Json> {
   TreeBuilder(std::string_view text, const std::string& label) : text_(text), label_(label) {}
 
   Json take() { return std::move(root_); }
+  // The literal text of each integer too long for 64 bits, by its location.
+  const std::map<std::string, std::string>& longIntegers() const { return longIntegers_; }
 
   bool null() override { return put(nullptr); }
   bool boolean(bool value) override { return put(value); }
   bool number_integer(number_integer_t value) override { return put(value); }
   bool number_unsigned(number_unsigned_t value) override { return put(value); }
-  bool number_float(number_float_t value, const string_t& /*text*/) override { return put(value); }
+  bool number_float(number_float_t value, const string_t& text) override {
+    put(value);
+    // An integer too long for 64 bits arrives as a float; its digits make a clearer message.
+    if (text.find_first_of(".eE") == string_t::npos) longIntegers_[pathTo(stack_.size())] = text;
+    return true;
+  }
   bool string(string_t& value) override { return put(std::move(value)); }
   bool binary(binary_t& /*value*/) override { return false; }
   bool start_object(std::size_t /*size*/) override { return open(Json::object()); }
@@ -233,12 +240,14 @@ class TreeBuilder final : public nlohmann::json_sax<Json> {
   const std::string& label_;
   Json root_;
   std::vector<Frame> stack_;
+  std::map<std::string, std::string> longIntegers_;
 };
 
 // Reads a checked tree into a Scenario, replaying array membership to check every ref.
 class Reader {
  public:
-  explicit Reader(const std::string& label) : label_(label) {}
+  Reader(const std::string& label, const std::map<std::string, std::string>& longIntegers)
+      : label_(label), longIntegers_(longIntegers) {}
 
   Scenario read(const Json& document) {
     const Object& top = object(document, "");
@@ -302,6 +311,9 @@ class Reader {
         "an integer from " + std::to_string(low) + " to " + std::to_string(high);
     // A float keeps its point (1e3 shows as 1000.0), which tells why it is not an integer.
     const std::string shownValue = value.is_number() ? value.dump() : got(value);
+    if (const auto literal = longIntegers_.find(path); literal != longIntegers_.end()) {
+      fail(path, "expected " + range + ", got " + literal->second);
+    }
     if (!value.is_number_integer()) {
       const bool narrow = low != kIntMin || high != kIntMax;
       fail(path,
@@ -619,6 +631,7 @@ class Reader {
   }
 
   const std::string& label_;
+  const std::map<std::string, std::string>& longIntegers_;
   // Every ref made so far, and the refs in the PRI array as it stands after the step read last.
   std::set<std::string, std::less<>> created_;
   std::vector<std::string> array_;
@@ -656,7 +669,8 @@ Scenario parseScenario(std::string_view text, const std::string& fileLabel) {
   if (!Json::sax_parse(text.data(), text.data() + text.size(), &builder)) {
     reject(fileLabel, "(document)", "invalid JSON");
   }
-  return Reader(fileLabel).read(builder.take());
+  const Json document = builder.take();
+  return Reader(fileLabel, builder.longIntegers()).read(document);
 }
 
 Scenario loadScenario(const std::filesystem::path& file) {

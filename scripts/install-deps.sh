@@ -6,7 +6,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ libfmt-dev nlohmann-json3-dev libgtest-dev)
 test_packages=("${build_packages[@]}" libbenchmark-dev clang-format faketime
-  g++-mingw-w64-x86-64-posix wine wine64)
+  g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;

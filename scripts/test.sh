@@ -28,6 +28,11 @@ for preset in linux-ci linux-asan-ci windows-ci; do
   ctest --preset "$preset"
 done
 
+stage "fuzz targets: build with clang and libFuzzer, then run each over its seed inputs once"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz
+
 stage "benchmarks: build, then run each once (nothing is timed or judged here)"
 cmake --preset linux-ci -DTALLYRIG_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build --preset linux-ci --target tallyrig-bench

@@ -26,7 +26,8 @@ void Tallyrig::onGameStarted(std::string /*eventName*/) {
   matchState.playerCount = pris.Count();
 
   int goalSum = 0;
-  for (int i = 0; i < pris.Count(); ++i) goalSum = addGoals(goalSum, pris.Get(i).GetMatchGoals());
+  for (int i = 0; i < pris.Count(); ++i)
+    goalSum = wrappingAdd(goalSum, pris.Get(i).GetMatchGoals());
   // The last local PRI wins; without one the team seen before stays.
   for (int i = 0; i < pris.Count(); ++i) {
     if (pris.Get(i).IsLocalPlayerPRI()) matchState.localTeam = pris.Get(i).GetTeamNum();

@@ -21,7 +21,8 @@ inline bool isPlayerTeam(int team) {
   return team == 0 || team == 1;
 }
 
-// Goal totals are 32-bit sums that wrap like the game's own counters, without overflowing.
-inline int addGoals(int total, int goals) {
-  return static_cast<int>(static_cast<unsigned>(total) + static_cast<unsigned>(goals));
+// Goal totals and demolition counts are 32-bit sums that wrap like the game's own counters,
+// without the undefined behaviour of a signed overflow.
+inline int wrappingAdd(int total, int amount) {
+  return static_cast<int>(static_cast<unsigned>(total) + static_cast<unsigned>(amount));
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "plugin/tallyrig.h"
+#include "tracking/match_access.h"
 #include "tracking/player_table.h"
 
 namespace {
@@ -29,7 +30,9 @@ void Tallyrig::onStatTickerMessage(ServerWrapper /*caller*/, void* params,
   // Counted whatever the online checks would say: a demolition belongs to whoever holds the id.
   if (event.GetEventName() == kDemolition) {
     for (std::size_t row = 0; row < rowsInUse(matchState); ++row) {
-      if (actor.GetPlayerID() == playerTable[row].playerId) ++playerTable[row].demolitions;
+      if (actor.GetPlayerID() == playerTable[row].playerId) {
+        playerTable[row].demolitions = wrappingAdd(playerTable[row].demolitions, 1);
+      }
     }
   }
   refreshRoster();
