@@ -9,7 +9,7 @@
 
 // The plugin. The host owns it through the shared pointer that getPlugin hands out; the hook
 // callbacks hold only its address.
-class Tallyrig : public Vantor::Plugin::VantorPlugin {
+class Tallyrig final : public Vantor::Plugin::VantorPlugin {
  public:
   Tallyrig() = default;
   Tallyrig(const Tallyrig&) = delete;
