@@ -1,8 +1,8 @@
 #pragma once
 
-// The simulated host's replay, with the plugin's code linked into this program instead of loaded
+// The simulated host's session, with the plugin's code linked into this program instead of loaded
 // from a module, so that one process can play many scenarios and look at the plugin's state
-// between steps. It calls the plugin exactly as host/replay.cpp does; keep the two in step.
+// between steps.
 
 #include <cstddef>
 #include <filesystem>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/scenario.h"
+#include "host/session.h"
 #include "pluginsdk/plugin.h"
 #include "pluginsdk/sim/world.h"
 
@@ -19,31 +20,22 @@ namespace tallyrig::reliability {
 class InProcessHost {
  public:
   explicit InProcessHost(pluginsdk::sim::World& world);
-  ~InProcessHost();
-  InProcessHost(const InProcessHost&) = delete;
-  InProcessHost& operator=(const InProcessHost&) = delete;
 
-  void load();
-  void unload();
-  void play(const host::Step& step);
-  bool loaded() const { return plugin_ != nullptr; }
+  void load() { session_.load(); }
+  void unload() { session_.unload(); }
+  void play(const host::Step& step) { session_.play(step); }
+  bool loaded() const { return session_.loaded(); }
 
   // Every exception the host caught, as "WHAT: MESSAGE" with WHAT named as the host names it.
   const std::vector<std::string>& exceptions() const { return exceptions_; }
 
  private:
-  template <typename Call>
-  void callPlugin(const char* operation, Call&& call);
-  pluginsdk::sim::CallbackErrorSink sinkFor(const std::string& what);
-
-  pluginsdk::sim::World& world_;
-  std::shared_ptr<Vantor::Plugin::VantorPlugin> plugin_;
+  // Declared first: the session reports into it until the session's own end.
   std::vector<std::string> exceptions_;
+  host::PluginSession session_;
 };
 
-// Builds the world a scenario describes, as the host does before the first step.
-void buildWorld(pluginsdk::sim::World& world, const host::WorldSetup& setup,
-                const std::filesystem::path& dataFolder);
+using host::buildWorld;
 
 // Puts the plugin's process-wide state and the SDK's instruments back to what a freshly loaded
 // module sees: no plugin object, no console, an empty table, no counts and no faults.
