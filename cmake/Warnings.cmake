@@ -1,7 +1,9 @@
 # Warnings for the project's own targets.
 function(tallyrig_warnings target)
   if(MSVC)
-    target_compile_options(${target} PRIVATE /W4 /permissive-)
+    # C4251/C4275: exported classes hold standard-library members; the host and its modules
+    # share one C++ runtime by design, so those members need no export of their own.
+    target_compile_options(${target} PRIVATE /W4 /permissive- /utf-8 /EHsc /wd4251 /wd4275)
     if(TALLYRIG_WARNINGS_AS_ERRORS)
       target_compile_options(${target} PRIVATE /WX)
     endif()

@@ -30,7 +30,7 @@ GoalTotals totalGoals(std::size_t rows) {
 // from the game has succeeded, so a failure part-way leaves the file as it was.
 void Tallyrig::onMatchEnded(std::string /*eventName*/) {
   GameWrapper& game = *gameAccess;
-  const std::optional<MatchAccess> match = openMatch(game);
+  std::optional<MatchAccess> match = openMatch(game);
   if (!match) return;
   refreshRoster();
 
@@ -57,7 +57,7 @@ void Tallyrig::onMatchEnded(std::string /*eventName*/) {
   }
 
   // Row i pairs with PRI i; a PRI the array no longer has is not the local player.
-  const ArrayWrapper<PriWrapper>& pris = match->pris;
+  ArrayWrapper<PriWrapper>& pris = match->pris;
   const auto priCount = static_cast<std::size_t>(pris.Count() > 0 ? pris.Count() : 0);
   const auto isLocalPlayer = [&](std::size_t row) {
     return row < priCount && pris.Get(static_cast<int>(row)).IsLocalPlayerPRI();

@@ -8,6 +8,7 @@
 
 #include "host/platform.h"
 #include "host/session.h"
+#include "plugin/descriptor.h"
 #include "pluginsdk/plugin.h"
 #include "pluginsdk/sim/instrumentation.h"
 #include "pluginsdk/sim/world.h"

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/scenario.h"
+#include "plugin/descriptor.h"
 #include "pluginsdk/plugin.h"
 #include "pluginsdk/sim/world.h"
 

@@ -3,6 +3,7 @@
 // order of their destruction at unload, is fixed: the player table goes first, then the
 // console, then the plugin object.
 
+#include "plugin/descriptor.h"
 #include "plugin/tallyrig.h"
 #include "plugin/version.h"
 #include "tracking/player_table.h"
@@ -14,7 +15,7 @@ MatchState matchState;
 
 extern "C" {
 
-PLUGIN_MODULE_API std::shared_ptr<Vantor::Plugin::VantorPlugin>* getPlugin() {
+TALLYRIG_MODULE_EXPORT std::shared_ptr<Vantor::Plugin::VantorPlugin>* getPlugin() {
   if (!pluginInstance) {
     // The deleter is Tallyrig's own: the base destructor is not virtual.
     pluginInstance = std::shared_ptr<Tallyrig>(new Tallyrig());
@@ -22,11 +23,11 @@ PLUGIN_MODULE_API std::shared_ptr<Vantor::Plugin::VantorPlugin>* getPlugin() {
   return &pluginInstance;
 }
 
-PLUGIN_MODULE_API void deleteMe() {
+TALLYRIG_MODULE_EXPORT void deleteMe() {
   pluginInstance.reset();
 }
 
-PLUGIN_MODULE_API extern const PluginDescriptor exports;
+TALLYRIG_MODULE_EXPORT extern const PluginDescriptor exports;
 const PluginDescriptor exports = {
     kHostApiLevel,   0, __FILE__,   "Tallyrig", "Tallyrig", kTallyrigVersionText,
     kPluginKindCode, 0, &getPlugin, &deleteMe,

@@ -1,5 +1,7 @@
 #include "plugin/tallyrig.h"
 
+#include <string>
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -8,6 +10,17 @@ const char kGameStarted[] = "Function ProjectX.GRI_X.EventGameStarted";
 const char kMatchEnded[] = "Function TAGame.GameEvent_Soccar_TA.EventMatchEnded";
 const char kStatTickerMessage[] = "Function TAGame.GFxHUD_TA.HandleStatTickerMessage";
 const char kStatEvent[] = "Function TAGame.GFxHUD_TA.HandleStatEvent";
+
+// Every handler takes its arguments by value, as the host hands them over: the name is moved in,
+// the handles are copies the handler may call.
+static_assert(std::is_same_v<decltype(&Tallyrig::onGameStarted), void (Tallyrig::*)(std::string)>);
+static_assert(std::is_same_v<decltype(&Tallyrig::onMatchEnded), void (Tallyrig::*)(std::string)>);
+static_assert(std::is_same_v<decltype(&Tallyrig::onStatTickerMessage),
+                             void (Tallyrig::*)(ServerWrapper, void*, std::string)>);
+static_assert(std::is_same_v<decltype(&Tallyrig::onStatEvent),
+                             void (Tallyrig::*)(ServerWrapper, void*, std::string)>);
+static_assert(
+    std::is_same_v<decltype(&Tallyrig::onRatingUpdated), void (Tallyrig::*)(UniqueIDWrapper)>);
 
 }  // namespace
 

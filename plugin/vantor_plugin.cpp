@@ -6,9 +6,9 @@ namespace Vantor::Plugin {
 
 VantorPlugin::VantorPlugin() = default;
 VantorPlugin::VantorPlugin(const VantorPlugin& other) = default;
-VantorPlugin::VantorPlugin(VantorPlugin&& other) noexcept = default;
+VantorPlugin::VantorPlugin(VantorPlugin&& other) = default;
 VantorPlugin& VantorPlugin::operator=(const VantorPlugin& other) = default;
-VantorPlugin& VantorPlugin::operator=(VantorPlugin&& other) noexcept = default;
+VantorPlugin& VantorPlugin::operator=(VantorPlugin&& other) = default;
 // Members go in reverse order of declaration: gameAccess, then consoleManager.
 VantorPlugin::~VantorPlugin() = default;
 

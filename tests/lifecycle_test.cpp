@@ -3,6 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "plugin/descriptor.h"
 #include "plugin_fixture.h"
 #include "pluginsdk/plugin.h"
 

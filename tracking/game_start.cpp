@@ -7,10 +7,10 @@
 namespace {
 
 // Only the local player's team gets a rating, from the rating service's current playlist.
-float ratingFor(GameWrapper& game, const ArrayWrapper<PriWrapper>& pris, int index) {
+float ratingFor(GameWrapper& game, ArrayWrapper<PriWrapper>& pris, int index) {
   if (pris.Get(index).GetTeamNum() != matchState.localTeam) return 0.0f;
   MMRWrapper ratings = game.GetMMRWrapper();
-  const UniqueIDWrapper id = pris.Get(index).GetUniqueIdWrapper();
+  UniqueIDWrapper id = pris.Get(index).GetUniqueIdWrapper();
   const int playlist = ratings.GetCurrentPlaylist();
   return ratings.GetPlayerMMR(id, playlist);
 }
@@ -19,9 +19,9 @@ float ratingFor(GameWrapper& game, const ArrayWrapper<PriWrapper>& pris, int ind
 
 void Tallyrig::onGameStarted(std::string /*eventName*/) {
   GameWrapper& game = *gameAccess;
-  const std::optional<MatchAccess> match = openMatch(game);
+  std::optional<MatchAccess> match = openMatch(game);
   if (!match) return;
-  const ArrayWrapper<PriWrapper>& pris = match->pris;
+  ArrayWrapper<PriWrapper>& pris = match->pris;
   matchState.playlistId = match->playlist.GetPlaylistId();
   matchState.playerCount = pris.Count();
 

@@ -20,9 +20,9 @@ PlayerRecord* firstRowOf(int playerId) {
 // Rewrites each known player's row from the game. Demolitions (counted from the stat ticker)
 // and the rating (read once at game start) are kept.
 void Tallyrig::refreshRoster() {
-  const std::optional<MatchAccess> match = openMatch(*gameAccess);
+  std::optional<MatchAccess> match = openMatch(*gameAccess);
   if (!match) return;
-  const ArrayWrapper<PriWrapper>& pris = match->pris;
+  ArrayWrapper<PriWrapper>& pris = match->pris;
   for (int i = 0; i < pris.Count(); ++i) {
     const int team = pris.Get(i).GetTeamNum();
     if (!isPlayerTeam(team)) continue;

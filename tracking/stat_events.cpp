@@ -24,9 +24,9 @@ std::uintptr_t wordAt(const void* params, std::size_t index) {
 
 void Tallyrig::onStatTickerMessage(ServerWrapper /*caller*/, void* params,
                                    std::string /*eventName*/) {
-  const PriWrapper actor(wordAt(params, 0));
-  [[maybe_unused]] const PriWrapper other(wordAt(params, 1));
-  const StatEventWrapper event(wordAt(params, 2));
+  PriWrapper actor(wordAt(params, 0));
+  [[maybe_unused]] PriWrapper other(wordAt(params, 1));
+  StatEventWrapper event(wordAt(params, 2));
   // Counted whatever the online checks would say: a demolition belongs to whoever holds the id.
   if (event.GetEventName() == kDemolition) {
     for (std::size_t row = 0; row < rowsInUse(matchState); ++row) {
@@ -39,7 +39,7 @@ void Tallyrig::onStatTickerMessage(ServerWrapper /*caller*/, void* params,
 }
 
 void Tallyrig::onStatEvent(ServerWrapper /*caller*/, void* params, std::string /*eventName*/) {
-  [[maybe_unused]] const PriWrapper player(wordAt(params, 0));
-  [[maybe_unused]] const StatEventWrapper event(wordAt(params, 1));
+  [[maybe_unused]] PriWrapper player(wordAt(params, 0));
+  [[maybe_unused]] StatEventWrapper event(wordAt(params, 1));
   refreshRoster();
 }

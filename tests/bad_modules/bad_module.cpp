@@ -1,6 +1,6 @@
 // A plugin module that is wrong in one way, chosen when it is built, for the host's checks.
 
-#include "pluginsdk/plugin.h"
+#include "plugin/descriptor.h"
 
 #if defined(_WIN32)
 #define BAD_MODULE_EXPORT extern "C" __declspec(dllexport)

@@ -12,6 +12,7 @@
 
 #include "host/scenario.h"
 #include "host/session.h"
+#include "plugin/descriptor.h"
 #include "pluginsdk/plugin.h"
 #include "pluginsdk/sim/world.h"
 

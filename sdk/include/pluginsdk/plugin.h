@@ -1,10 +1,8 @@
 #pragma once
 
-// The contract between a host and a plugin module: the plugin base class, whose members the
-// module itself compiles and exports, and the descriptor the module exports as `exports`.
+// The plugin base class, whose members the module itself compiles and exports. The descriptor a
+// module exports is the module's own (plugin/descriptor.h).
 
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 
 class CVarManagerWrapper;
@@ -28,9 +26,9 @@ class PLUGIN_MODULE_API VantorPlugin {
  public:
   VantorPlugin();
   VantorPlugin(const VantorPlugin& other);
-  VantorPlugin(VantorPlugin&& other) noexcept;
+  VantorPlugin(VantorPlugin&& other);
   VantorPlugin& operator=(const VantorPlugin& other);
-  VantorPlugin& operator=(VantorPlugin&& other) noexcept;
+  VantorPlugin& operator=(VantorPlugin&& other);
   ~VantorPlugin();
 
   virtual void onLoad();
@@ -41,35 +39,3 @@ class PLUGIN_MODULE_API VantorPlugin {
 };
 
 }  // namespace Vantor::Plugin
-
-using PluginCreateEntry = std::shared_ptr<Vantor::Plugin::VantorPlugin>* (*)();
-using PluginDestroyEntry = void (*)();
-
-// Read by the host by layout: 64 bytes, 8-byte aligned, pointers 8 bytes wide.
-struct PluginDescriptor {
-  std::int32_t hostApiLevel;
-  std::int32_t alignmentGap0;
-  const char* sourcePath;
-  const char* typeName;
-  const char* displayName;
-  const char* versionText;
-  std::int32_t kindCode;
-  std::int32_t alignmentGap1;
-  PluginCreateEntry createEntry;
-  PluginDestroyEntry destroyEntry;
-};
-
-static_assert(sizeof(void*) == 8, "plugin modules are 64-bit");
-static_assert(sizeof(PluginDescriptor) == 64);
-static_assert(alignof(PluginDescriptor) == 8);
-static_assert(offsetof(PluginDescriptor, hostApiLevel) == 0);
-static_assert(offsetof(PluginDescriptor, sourcePath) == 8);
-static_assert(offsetof(PluginDescriptor, typeName) == 16);
-static_assert(offsetof(PluginDescriptor, displayName) == 24);
-static_assert(offsetof(PluginDescriptor, versionText) == 32);
-static_assert(offsetof(PluginDescriptor, kindCode) == 40);
-static_assert(offsetof(PluginDescriptor, createEntry) == 48);
-static_assert(offsetof(PluginDescriptor, destroyEntry) == 56);
-
-inline constexpr std::int32_t kHostApiLevel = 95;
-inline constexpr std::int32_t kPluginKindCode = 1;
