@@ -1,8 +1,10 @@
 #include <array>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "instrumentation_internal.h"
+#include "pluginsdk/sim/world.h"
 
 namespace pluginsdk::sim {
 namespace {
@@ -47,6 +49,8 @@ struct Instruments {
   std::array<std::uint64_t, kOpCount> faultCountdown{};
   int armedFaults = 0;
   std::uint64_t violations = 0;
+  const World* tracedWorld = nullptr;
+  std::vector<std::string> trace;
 
   Instruments() { faultCountdown.fill(kNoFault); }
 };
@@ -97,11 +101,38 @@ void resetInstrumentation() {
   clearFaults();
   instruments().calls.fill(0);
   instruments().violations = 0;
+  takeTrace();
+}
+
+void startTrace(const World& world) {
+  instruments().tracedWorld = &world;
+  instruments().trace.clear();
+}
+
+std::vector<std::string> takeTrace() {
+  Instruments& in = instruments();
+  in.tracedWorld = nullptr;
+  return std::exchange(in.trace, {});
 }
 
 namespace detail {
 
-void enter(Op op) {
+bool tracing() {
+  return instruments().tracedWorld != nullptr;
+}
+
+void record(std::string_view operation, std::uintptr_t object, std::string_view arguments) {
+  Instruments& in = instruments();
+  std::string line = in.tracedWorld->labelOf(object);
+  line.append(".").append(operation).append("(").append(arguments).append(")");
+  in.trace.push_back(std::move(line));
+}
+
+void forgetWorld(const World& world) {
+  if (instruments().tracedWorld == &world) instruments().tracedWorld = nullptr;
+}
+
+void countCall(Op op) {
   Instruments& in = instruments();
   ++in.calls[indexOf(op)];
   if (in.armedFaults == 0) return;

@@ -1,9 +1,11 @@
 #include "pluginsdk/sim/world.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <stdexcept>
 #include <utility>
 
+#include "instrumentation_internal.h"
 #include "registration.h"
 
 namespace pluginsdk::sim {
@@ -31,11 +33,43 @@ void guarded(const CallbackErrorSink& onError, Call&& call) {
 
 }  // namespace
 
-World::World() = default;
-World::~World() = default;
+World::World() {
+  for (GameObject* object : std::initializer_list<GameObject*>{
+           &gameState_, &gameState_.pris, &gameState_.playlist, &onlineGame_, &onlineGame_.pris,
+           &onlineGame_.playlist, &ratingService_, &console_}) {
+    object->world = this;
+  }
+  gameState_.pris.reversed = true;
+  label(this, "game");
+  label(&gameState_, "gameState");
+  label(&gameState_.pris, "gameState.pris");
+  label(&gameState_.playlist, "playlist");
+  label(&onlineGame_, "onlineGame");
+  label(&onlineGame_.pris, "pris");
+  label(&onlineGame_.playlist, "onlineGame.playlist");
+  label(&ratingService_, "mmr");
+  label(&console_, "console");
+}
+
+World::~World() {
+  detail::forgetWorld(*this);
+}
+
+void World::label(const void* object, std::string text) {
+  labels_[addressOf(object)] = std::move(text);
+}
+
+std::string World::labelOf(std::uintptr_t address) const {
+  if (address == 0) return "null";
+  const auto found = labels_.find(address);
+  return found != labels_.end() ? found->second : "?";
+}
 
 Pri& World::addPri(Pri pri, std::optional<std::size_t> at) {
   Pri& stored = pris_.emplace_back(std::move(pri));
+  label(&stored, "pri:" + stored.ref);
+  label(&stored.name, "pri:" + stored.ref + ".name");
+  label(&stored.uniqueId, "pri:" + stored.ref + ".id");
   const std::size_t index = std::min(at.value_or(array_.size()), array_.size());
   array_.insert(array_.begin() + static_cast<std::ptrdiff_t>(index), &stored);
   return stored;
@@ -72,25 +106,33 @@ std::shared_ptr<GameWrapper> World::makeGameWrapper() {
 }
 
 std::shared_ptr<CVarManagerWrapper> World::makeConsole() {
-  return std::make_shared<CVarManagerWrapper>(addressOf(this));
+  return std::make_shared<CVarManagerWrapper>(addressOf(&console_));
 }
 
 ServerWrapper World::onlineGame() {
-  return ServerWrapper(online ? addressOf(this) : 0);
+  return ServerWrapper(online ? addressOf(&onlineGame_) : 0);
+}
+
+ServerWrapper World::gameState() {
+  return ServerWrapper(gameStateValid ? addressOf(&gameState_) : 0);
 }
 
 std::uintptr_t World::statEventAddress(const std::string& name) {
   for (const StatEvent& event : statEvents_) {
     if (event.name == name) return addressOf(&event);
   }
-  return addressOf(&statEvents_.emplace_back(StatEvent{name}));
+  const StatEvent& event = statEvents_.emplace_back(StatEvent{name});
+  label(&event, "event:" + name);
+  return addressOf(&event);
 }
 
 const std::string* World::internId(const std::string& uniqueId) {
   for (const std::string& id : ids_) {
     if (id == uniqueId) return &id;
   }
-  return &ids_.emplace_back(uniqueId);
+  const std::string& id = ids_.emplace_back(uniqueId);
+  label(&id, "id:" + uniqueId);
+  return &id;
 }
 
 void World::addHook(Hook hook) {

@@ -1,5 +1,6 @@
 #include "pluginsdk/wrappers.h"
 
+#include <string>
 #include <utility>
 
 #include "instrumentation_internal.h"
@@ -7,8 +8,11 @@
 #include "pluginsdk/sim/world.h"
 #include "registration.h"
 
+using pluginsdk::sim::GameEvent;
+using pluginsdk::sim::GameObject;
 using pluginsdk::sim::Op;
 using pluginsdk::sim::Pri;
+using pluginsdk::sim::PriList;
 using pluginsdk::sim::World;
 using pluginsdk::sim::detail::enter;
 
@@ -23,29 +27,42 @@ std::uintptr_t addressOf(const void* object) {
   return reinterpret_cast<std::uintptr_t>(object);
 }
 
-const Pri* priAt(std::uintptr_t address) {
-  return objectAt<const Pri>(address);
+// The world behind a handle to one of its game objects, or null for a null handle.
+World* worldOf(std::uintptr_t address) {
+  const auto* object = objectAt<const GameObject>(address);
+  return object != nullptr ? object->world : nullptr;
 }
 
 template <typename Value, typename Read>
 Value readPri(std::uintptr_t address, Op op, Read read) {
-  enter(op);
-  const Pri* pri = priAt(address);
+  enter(op, address);
+  const Pri* pri = objectAt<const Pri>(address);
   return pri != nullptr ? read(*pri) : Value{};
+}
+
+std::string inQuotes(const std::string& text) {
+  return '"' + text + '"';
 }
 
 }  // namespace
 
 std::string UnrealStringWrapper::ToString() const {
-  enter(Op::ToString);
+  enter(Op::ToString, memory_address);
   const auto* text = objectAt<const std::string>(memory_address);
   return text != nullptr ? *text : std::string();
 }
 
 std::string UniqueIDWrapper::GetIdString() const {
-  enter(Op::GetIdString);
+  enter(Op::GetIdString, memory_address);
   const auto* text = objectAt<const std::string>(memory_address);
   return text != nullptr ? *text : std::string();
+}
+
+ActorWrapper::operator bool() const {
+  if (pluginsdk::sim::detail::tracing()) {
+    pluginsdk::sim::detail::record("operator bool", memory_address, "");
+  }
+  return memory_address != 0;
 }
 
 UnrealStringWrapper PlayerReplicationInfoWrapper::GetPlayerName() const {
@@ -101,43 +118,54 @@ bool PriWrapper::IsLocalPlayerPRI() const {
 }
 
 std::string StatEventWrapper::GetEventName() const {
-  enter(Op::GetEventName);
+  enter(Op::GetEventName, memory_address);
   const auto* event = objectAt<const pluginsdk::sim::StatEvent>(memory_address);
   return event != nullptr ? event->name : std::string();
 }
 
 int ArrayWrapper<PriWrapper>::Count() const {
-  enter(Op::Count);
-  const World* world = objectAt<const World>(memory_address);
+  enter(Op::Count, memory_address);
+  const World* world = worldOf(memory_address);
   return world != nullptr ? static_cast<int>(world->array().size()) : 0;
 }
 
 PriWrapper ArrayWrapper<PriWrapper>::Get(int index) const {
-  enter(Op::Get);
-  const World* world = objectAt<const World>(memory_address);
-  const std::size_t size = world != nullptr ? world->array().size() : 0;
+  enter(Op::Get, memory_address, [index] { return std::to_string(index); });
+  const auto* list = objectAt<const PriList>(memory_address);
+  const std::size_t size = list != nullptr ? list->world->array().size() : 0;
   if (index < 0 || static_cast<std::size_t>(index) >= size) {
     pluginsdk::sim::detail::recordContractViolation();
     return PriWrapper();
   }
-  return PriWrapper(addressOf(world->array()[static_cast<std::size_t>(index)]));
+  const auto position = static_cast<std::size_t>(index);
+  return PriWrapper(
+      addressOf(list->world->array()[list->reversed ? size - 1 - position : position]));
+}
+
+GameSettingPlaylistWrapper::operator bool() const {
+  if (pluginsdk::sim::detail::tracing()) {
+    pluginsdk::sim::detail::record("operator bool", memory_address, "");
+  }
+  return memory_address != 0;
 }
 
 int GameSettingPlaylistWrapper::GetPlaylistId() const {
-  enter(Op::GetPlaylistId);
-  const World* world = objectAt<const World>(memory_address);
+  enter(Op::GetPlaylistId, memory_address);
+  const World* world = worldOf(memory_address);
   return world != nullptr ? world->playlistId : 0;
 }
 
 ArrayWrapper<PriWrapper> GameEventWrapper::GetPRIs() const {
-  enter(Op::GetPRIs);
-  return ArrayWrapper<PriWrapper>(memory_address);
+  enter(Op::GetPRIs, memory_address);
+  auto* event = objectAt<GameEvent>(memory_address);
+  return ArrayWrapper<PriWrapper>(event != nullptr ? addressOf(&event->pris) : 0);
 }
 
 GameSettingPlaylistWrapper GameEventWrapper::GetPlaylist() const {
-  enter(Op::GetPlaylist);
-  const World* world = objectAt<const World>(memory_address);
-  return GameSettingPlaylistWrapper(world != nullptr && world->playlistValid ? memory_address : 0);
+  enter(Op::GetPlaylist, memory_address);
+  auto* event = objectAt<GameEvent>(memory_address);
+  const bool valid = event != nullptr && event->world->playlistValid;
+  return GameSettingPlaylistWrapper(valid ? addressOf(&event->playlist) : 0);
 }
 
 MMRNotifierToken::MMRNotifierToken(std::shared_ptr<Registration> registration)
@@ -146,14 +174,18 @@ MMRNotifierToken::MMRNotifierToken(std::shared_ptr<Registration> registration)
 MMRNotifierToken::~MMRNotifierToken() = default;
 
 int MMRWrapper::GetCurrentPlaylist() const {
-  enter(Op::GetCurrentPlaylist);
-  const World* world = objectAt<const World>(memory_address);
+  enter(Op::GetCurrentPlaylist, memory_address);
+  const World* world = worldOf(memory_address);
   return world != nullptr ? world->currentRatingPlaylist() : 0;
 }
 
 float MMRWrapper::GetPlayerMMR(UniqueIDWrapper id, int playlist) const {
-  enter(Op::GetPlayerMMR);
-  const World* world = objectAt<const World>(memory_address);
+  enter(Op::GetPlayerMMR, memory_address, [&] {
+    const World* world = worldOf(memory_address);
+    const std::string who = world != nullptr ? world->labelOf(id.memory_address) : "?";
+    return who + ", " + std::to_string(playlist);
+  });
+  const World* world = worldOf(memory_address);
   const auto* text = objectAt<const std::string>(id.memory_address);
   if (world == nullptr || text == nullptr) return 0.0f;
   return world->rating(*text, playlist);
@@ -161,8 +193,8 @@ float MMRWrapper::GetPlayerMMR(UniqueIDWrapper id, int playlist) const {
 
 std::unique_ptr<MMRNotifierToken> MMRWrapper::RegisterMMRNotifier(
     std::function<void(UniqueIDWrapper)> notifier) {
-  enter(Op::RegisterMMRNotifier);
-  World* world = objectAt<World>(memory_address);
+  enter(Op::RegisterMMRNotifier, memory_address);
+  World* world = worldOf(memory_address);
   if (world == nullptr) {
     return std::make_unique<MMRNotifierToken>(std::make_shared<MMRNotifierToken::Registration>());
   }
@@ -170,13 +202,13 @@ std::unique_ptr<MMRNotifierToken> MMRWrapper::RegisterMMRNotifier(
 }
 
 void CVarManagerWrapper::log(std::string text) {
-  enter(Op::log);
-  const World* world = objectAt<const World>(memory_address);
+  enter(Op::log, memory_address, [&] { return inQuotes(text); });
+  const World* world = worldOf(memory_address);
   if (world != nullptr && world->consoleSink) world->consoleSink(text);
 }
 
 void GameWrapper::HookEvent(std::string name, std::function<void(std::string)> callback) {
-  enter(Op::HookEvent);
+  enter(Op::HookEvent, memory_address, [&] { return inQuotes(name); });
   World* world = objectAt<World>(memory_address);
   if (world != nullptr) world->addHook({std::move(name), std::move(callback), {}});
 }
@@ -184,36 +216,37 @@ void GameWrapper::HookEvent(std::string name, std::function<void(std::string)> c
 template <>
 void GameWrapper::HookEventWithCallerPost<ServerWrapper>(
     std::string name, std::function<void(ServerWrapper, void*, std::string)> callback) {
-  enter(Op::HookEventWithCallerPost);
+  enter(Op::HookEventWithCallerPost, memory_address, [&] { return inQuotes(name); });
   World* world = objectAt<World>(memory_address);
   if (world != nullptr) world->addHook({std::move(name), {}, std::move(callback)});
 }
 
 bool GameWrapper::IsInOnlineGame() {
-  enter(Op::IsInOnlineGame);
+  enter(Op::IsInOnlineGame, memory_address);
   const World* world = objectAt<const World>(memory_address);
   return world != nullptr && world->online;
 }
 
 ServerWrapper GameWrapper::GetCurrentGameState() {
-  enter(Op::GetCurrentGameState);
-  const World* world = objectAt<const World>(memory_address);
-  return ServerWrapper(world != nullptr && world->gameStateValid ? memory_address : 0);
+  enter(Op::GetCurrentGameState, memory_address);
+  World* world = objectAt<World>(memory_address);
+  return world != nullptr ? world->gameState() : ServerWrapper();
 }
 
 ServerWrapper GameWrapper::GetOnlineGame() {
-  enter(Op::GetOnlineGame);
+  enter(Op::GetOnlineGame, memory_address);
   World* world = objectAt<World>(memory_address);
   return world != nullptr ? world->onlineGame() : ServerWrapper();
 }
 
 MMRWrapper GameWrapper::GetMMRWrapper() {
-  enter(Op::GetMMRWrapper);
-  return MMRWrapper(memory_address);
+  enter(Op::GetMMRWrapper, memory_address);
+  const World* world = objectAt<const World>(memory_address);
+  return MMRWrapper(world != nullptr ? world->ratingsAddress() : 0);
 }
 
 std::filesystem::path GameWrapper::GetDataFolder() {
-  enter(Op::GetDataFolder);
+  enter(Op::GetDataFolder, memory_address);
   const World* world = objectAt<const World>(memory_address);
   return world != nullptr ? world->dataFolder : std::filesystem::path();
 }

@@ -30,7 +30,7 @@ class PLUGINSDK_API ActorWrapper {
  public:
   explicit ActorWrapper(std::uintptr_t address = 0) : memory_address(address) {}
   // True while the object exists.
-  explicit operator bool() const { return memory_address != 0; }
+  explicit operator bool() const;
 
   std::uintptr_t memory_address;
 };
@@ -82,7 +82,7 @@ class PLUGINSDK_API ArrayWrapper<PriWrapper> {
 class PLUGINSDK_API GameSettingPlaylistWrapper {
  public:
   explicit GameSettingPlaylistWrapper(std::uintptr_t address = 0) : memory_address(address) {}
-  explicit operator bool() const { return memory_address != 0; }
+  explicit operator bool() const;
   int GetPlaylistId() const;
 
   std::uintptr_t memory_address;

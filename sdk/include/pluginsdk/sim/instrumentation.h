@@ -5,11 +5,15 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "pluginsdk/api.h"
 
 namespace pluginsdk::sim {
+
+class World;
 
 enum class Op : int {
   IsInOnlineGame,
@@ -55,7 +59,17 @@ PLUGINSDK_API void clearFaults();
 PLUGINSDK_API std::uint64_t callCount(Op op);
 // Calls of Get with an index outside 0..Count()-1, and similar misuse.
 PLUGINSDK_API std::uint64_t contractViolations();
-// Zeroes the counts and the violations and clears the faults.
+// Zeroes the counts and the violations, clears the faults and ends a trace.
 PLUGINSDK_API void resetInstrumentation();
+
+// From now on records every SDK operation in the order of the calls, one line each:
+// "OBJECT.Operation(ARGUMENTS)", the object named as World::labelOf names it, and of the
+// arguments those that matter (the index of Get, the id and playlist of GetPlayerMMR, the
+// hooked function's name, the console line). The validity tests of the game state and the
+// playlist appear as "OBJECT.operator bool()"; they are not fault points. A faulted call is
+// recorded before it throws.
+PLUGINSDK_API void startTrace(const World& world);
+// Ends the trace and hands its lines over.
+PLUGINSDK_API std::vector<std::string> takeTrace();
 
 }  // namespace pluginsdk::sim

@@ -43,6 +43,23 @@ struct StatEvent {
 // Called with the what() of an exception that left a plugin callback.
 using CallbackErrorSink = std::function<void(const std::string& message)>;
 
+class World;
+
+// The game objects behind the handles other than PRIs: each knows its world and has an address of
+// its own, so that handles to different objects are told apart, in a trace too.
+struct GameObject {
+  World* world = nullptr;
+};
+// A PRI array. The online game's lists the world's PRIs in order; the game state's is a different
+// array of the same PRIs in reverse order, so that reading the wrong one shows.
+struct PriList : GameObject {
+  bool reversed = false;
+};
+struct GameEvent : GameObject {
+  PriList pris;
+  GameObject playlist;
+};
+
 class PLUGINSDK_API World {
  public:
   World();
@@ -76,8 +93,21 @@ class PLUGINSDK_API World {
   // Handles the host gives the plugin.
   std::shared_ptr<GameWrapper> makeGameWrapper();
   std::shared_ptr<CVarManagerWrapper> makeConsole();
+  // The online game while `online`, else a null handle; the caller of the stat hooks.
   ServerWrapper onlineGame();
+  // The game state while `gameStateValid`, else a null handle.
+  ServerWrapper gameState();
+  // The rating service.
+  std::uintptr_t ratingsAddress() const {
+    return reinterpret_cast<std::uintptr_t>(&ratingService_);
+  }
   std::uintptr_t address(const Pri& pri) const { return reinterpret_cast<std::uintptr_t>(&pri); }
+
+  // What a trace calls the object at `address`: "game", "gameState", "onlineGame", "pris" (the
+  // online game's array), "gameState.pris", "playlist" (the game state's),
+  // "onlineGame.playlist", "mmr", "console", "pri:REF" and its "pri:REF.name" and "pri:REF.id",
+  // "id:TEXT" (an id the host hands over), "event:NAME", "null" for a null handle, "?" else.
+  std::string labelOf(std::uintptr_t address) const;
   // A stat event object of that name; the same address for the same name.
   std::uintptr_t statEventAddress(const std::string& name);
 
@@ -106,6 +136,13 @@ class PLUGINSDK_API World {
   const std::string* internId(const std::string& uniqueId);
 
  private:
+  void label(const void* object, std::string text);
+
+  GameEvent gameState_;
+  GameEvent onlineGame_;
+  GameObject ratingService_;
+  GameObject console_;
+  std::map<std::uintptr_t, std::string> labels_;
   std::deque<Pri> pris_;
   std::vector<Pri*> array_;
   std::deque<StatEvent> statEvents_;
