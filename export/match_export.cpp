@@ -58,7 +58,8 @@ void Tallyrig::onMatchEnded(std::string /*eventName*/) {
 
   // Row i pairs with PRI i; a PRI the array no longer has is not the local player.
   ArrayWrapper<PriWrapper>& pris = match->pris;
-  const auto priCount = static_cast<std::size_t>(pris.Count() > 0 ? pris.Count() : 0);
+  const int priCountReported = pris.Count();
+  const auto priCount = static_cast<std::size_t>(priCountReported > 0 ? priCountReported : 0);
   const auto isLocalPlayer = [&](std::size_t row) {
     return row < priCount && pris.Get(static_cast<int>(row)).IsLocalPlayerPRI();
   };
