@@ -29,8 +29,16 @@ std::optional<std::uint64_t> lengthOf(int descriptor) {
   if (length < 0) return std::nullopt;
   return static_cast<std::uint64_t>(length);
 }
-void cutTo(int descriptor, std::uint64_t length) {
-  _chsize_s(descriptor, static_cast<long long>(length));
+std::optional<std::uint64_t> positionOf(int descriptor) {
+  const long long position = _telli64(descriptor);
+  if (position < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(position);
+}
+int truncateTo(int descriptor, std::uint64_t length) {
+  const errno_t error = _chsize_s(descriptor, static_cast<long long>(length));
+  if (error == 0) return 0;
+  errno = error;
+  return -1;
 }
 int closeDescriptor(int descriptor) {
   return _close(descriptor);
@@ -47,19 +55,40 @@ std::optional<std::uint64_t> lengthOf(int descriptor) {
   if (::fstat(descriptor, &status) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(status.st_size);
 }
-void cutTo(int descriptor, std::uint64_t length) {
-  [[maybe_unused]] const int ignored = ::ftruncate(descriptor, static_cast<off_t>(length));
+std::optional<std::uint64_t> positionOf(int descriptor) {
+  const off_t position = ::lseek(descriptor, 0, SEEK_CUR);
+  if (position < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(position);
+}
+int truncateTo(int descriptor, std::uint64_t length) {
+  return ::ftruncate(descriptor, static_cast<off_t>(length));
 }
 int closeDescriptor(int descriptor) {
   return ::close(descriptor);
 }
 #endif
 
+constexpr AppendFile::SystemCalls kPlatformCalls = {
+    openForAppend, writeSome, lengthOf, positionOf, truncateTo, closeDescriptor,
+};
+
+const AppendFile::SystemCalls* systemCalls = &kPlatformCalls;
+
 int lastError() {
   return errno != 0 ? errno : EIO;
 }
 
 }  // namespace
+
+const AppendFile::SystemCalls& AppendFile::platformCalls() {
+  return kPlatformCalls;
+}
+
+const AppendFile::SystemCalls& AppendFile::replaceSystemCalls(const SystemCalls& calls) {
+  const SystemCalls& previous = *systemCalls;
+  systemCalls = &calls;
+  return previous;
+}
 
 AppendFile::~AppendFile() {
   close();
@@ -68,28 +97,22 @@ AppendFile::~AppendFile() {
 int AppendFile::open(const std::filesystem::path& path) {
   close();
   errno = 0;
-  descriptor_ = openForAppend(path);
+  descriptor_ = systemCalls->open(path);
   return descriptor_ < 0 ? lastError() : 0;
 }
 
-std::optional<std::uint64_t> AppendFile::size() const {
-  if (descriptor_ < 0) return std::nullopt;
-  return lengthOf(descriptor_);
-}
-
 int AppendFile::write(std::string_view bytes) {
+  leftover_ = {};
   if (descriptor_ < 0) return EBADF;
   std::uint64_t written = 0;
   while (written < bytes.size()) {
     errno = 0;
-    const long long count = writeSome(descriptor_, bytes.data() + written, bytes.size() - written);
+    const long long count =
+        systemCalls->write(descriptor_, bytes.data() + written, bytes.size() - written);
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) {
       const int error = lastError();
-      // The length before the write is worked out only now, so a write that succeeds costs no
-      // extra call.
-      const std::optional<std::uint64_t> length = size();
-      if (written > 0 && length && *length >= written) cutTo(descriptor_, *length - written);
+      if (written > 0) takeBack(written);
       return error;
     }
     written += static_cast<std::uint64_t>(count);
@@ -97,10 +120,25 @@ int AppendFile::write(std::string_view bytes) {
   return 0;
 }
 
+// Our bytes are the file's last ones only if the file ends where our last write ended; the
+// file is shared without a lock, so anything after that is another writer's and must stay. The
+// positions are asked only now, so a write that succeeds costs no extra call.
+void AppendFile::takeBack(std::uint64_t written) {
+  const std::optional<std::uint64_t> end = systemCalls->position(descriptor_);
+  const std::optional<std::uint64_t> length = systemCalls->length(descriptor_);
+  if (!end || !length || *end < written) {
+    leftover_ = {written, false};
+  } else if (*end != *length) {
+    leftover_ = {written, true};
+  } else if (systemCalls->truncate(descriptor_, *end - written) != 0) {
+    leftover_ = {written, false};
+  }
+}
+
 int AppendFile::close() {
   if (descriptor_ < 0) return 0;
   errno = 0;
-  const int result = closeDescriptor(descriptor_);
+  const int result = systemCalls->close(descriptor_);
   descriptor_ = -1;
   return result != 0 ? lastError() : 0;
 }

@@ -108,17 +108,18 @@ bool StatisticsFile::open(const std::filesystem::path& dataFolder, const std::st
   const std::filesystem::path yearFolder = pluginFolder / year;
   path_ = yearFolder / fileName;
   // Both folders are there for every export but a year's first, so the file is tried first.
-  int error = file_.open(path_);
-  if (error == ENOENT || error == ENOTDIR) {
-    if (const std::error_code folderError = createFolder(pluginFolder)) {
-      return fail("cannot create folder", pluginFolder, describe(folderError));
-    }
-    if (const std::error_code folderError = createFolder(yearFolder)) {
-      return fail("cannot create folder", yearFolder, describe(folderError));
-    }
-    error = file_.open(path_);
+  // When that fails, for whatever reason, the folders are made in order and the first step that
+  // fails is the one reported: a folder in the way is named, not the file behind it.
+  if (file_.open(path_) == 0) return true;
+  if (const std::error_code folderError = createFolder(pluginFolder)) {
+    return fail("cannot create folder", pluginFolder, describe(folderError));
   }
-  if (error != 0) return fail("cannot open", path_, describeErrno(error));
+  if (const std::error_code folderError = createFolder(yearFolder)) {
+    return fail("cannot create folder", yearFolder, describe(folderError));
+  }
+  if (const int error = file_.open(path_); error != 0) {
+    return fail("cannot open", path_, describeErrno(error));
+  }
   return true;
 }
 
@@ -126,8 +127,16 @@ bool StatisticsFile::append(std::string_view block) {
   std::string scratch;
   const int writeError = file_.write(withPlatformLineEnds(block, scratch));
   if (writeError != 0) {
+    const AppendFile::Leftover leftover = file_.leftover();
     file_.close();
-    return fail("cannot write", path_, describeErrno(writeError));
+    std::string reason = describeErrno(writeError);
+    if (leftover.bytes > 0) {
+      reason.append("; the first ").append(std::to_string(leftover.bytes));
+      reason.append(leftover.behindAnotherWriter
+                        ? " bytes of the block stay in the file: another writer appended after them"
+                        : " bytes of the block stay in the file: they could not be taken back");
+    }
+    return fail("cannot write", path_, reason);
   }
   return close();
 }

@@ -1,8 +1,14 @@
 // Playlist names, the statistics file's text and the match-end export, failures included.
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <regex>
 
+#include "export/append_file.h"
 #include "export/local_time.h"
 #include "export/playlist_names.h"
 #include "export/statistics_file.h"
@@ -23,21 +29,76 @@ std::string nameOf(int id) {
   return playlistName();
 }
 
-TEST(PlaylistNameTest, NamedIdsGapsAndTheWholeIntegerRange) {
-  EXPECT_EQ(nameOf(-2), "Intermission");
-  EXPECT_EQ(nameOf(0), "Casual");
-  EXPECT_EQ(nameOf(10), "Duel_Ranked");
-  EXPECT_EQ(nameOf(11), "Doubles_Ranked");
-  EXPECT_EQ(nameOf(16), "Rocket_Labs");
-  EXPECT_EQ(nameOf(35), "Rocket_Labs");
-  EXPECT_EQ(nameOf(54), "Knockout");
-  EXPECT_EQ(nameOf(55), "confidential_thirdwheel_test");
-  for (const int id : {-1, 5, 12, 14, 25, 36, 39, 40, 42, 45, 51, 53, 56, -3, INT_MAX, INT_MIN}) {
-    EXPECT_EQ(nameOf(id), "Invalid_Playlist") << id;
+// Every position of the table, id -2 to 55, as the file names read.
+TEST(PlaylistNameTest, EveryIdOfTheTableAndTheWholeIntegerRange) {
+  const std::string invalid = "Invalid_Playlist";
+  const std::vector<std::string> expected = {
+      "Intermission",                  // -2
+      invalid,                         // -1
+      "Casual",                        // 0
+      "Duel",                          // 1
+      "Doubles",                       // 2
+      "Standard",                      // 3
+      "Chaos",                         // 4
+      invalid,                         // 5
+      "Private_Match",                 // 6
+      "Season",                        // 7
+      "Exhibition",                    // 8
+      "Training",                      // 9
+      "Duel_Ranked",                   // 10
+      "Doubles_Ranked",                // 11
+      invalid,                         // 12
+      "Standard_Ranked",               // 13
+      invalid,                         // 14
+      "Snow_Day",                      // 15
+      "Rocket_Labs",                   // 16
+      "Hoops",                         // 17
+      "Rumble",                        // 18
+      "Workshop",                      // 19
+      "Custom_Training_Editor",        // 20
+      "Custom_Training",               // 21
+      "Tournament_Match_Custom",       // 22
+      "Dropshot",                      // 23
+      "Local_Match",                   // 24
+      invalid,                         // 25
+      "External_Match_Ranked",         // 26
+      "Hoops_Ranked",                  // 27
+      "Rumble_Ranked",                 // 28
+      "Dropshot_Ranked",               // 29
+      "Snow_Day_Ranked",               // 30
+      "Ghost_Hunt",                    // 31
+      "Beach_Ball",                    // 32
+      "Spike_Rush",                    // 33
+      "Tournament_Match_Automatic",    // 34
+      "Rocket_Labs",                   // 35
+      invalid,                         // 36
+      "Dropshot_Rumble",               // 37
+      "Heatseeker",                    // 38
+      invalid,                         // 39
+      invalid,                         // 40
+      "Boomer_Ball",                   // 41
+      invalid,                         // 42
+      "Heatseeker_Doubles",            // 43
+      "Winter_Breakaway",              // 44
+      invalid,                         // 45
+      "Gridiron",                      // 46
+      "Super_Cube",                    // 47
+      "Tactical_Rumble",               // 48
+      "Spring_Loaded",                 // 49
+      "Speed_Demon",                   // 50
+      invalid,                         // 51
+      "Gotham_City_Rumble",            // 52
+      invalid,                         // 53
+      "Knockout",                      // 54
+      "confidential_thirdwheel_test",  // 55
+  };
+  ASSERT_EQ(expected.size(), 58u);
+  for (int id = -2; id <= 55; ++id) {
+    EXPECT_EQ(nameOf(id), expected[static_cast<std::size_t>(id + 2)]) << "id " << id;
   }
-  int named = 0;
-  for (int id = -2; id <= 55; ++id) named += nameOf(id) != "Invalid_Playlist";
-  EXPECT_EQ(named, 46);
+  for (const int id : {-3, 56, 57, -100, INT_MAX, INT_MAX - 1, INT_MIN, INT_MIN + 1}) {
+    EXPECT_EQ(nameOf(id), invalid) << "id " << id;
+  }
   matchState = MatchState{};
 }
 
@@ -146,6 +207,124 @@ TEST_F(MatchExportTest, LocalPlayerTeamMatesThenOpponents) {
   EXPECT_TRUE(console.empty());
 }
 
+// A local player on team 2 or above: the local side is Orange, the other side Blue.
+TEST_F(MatchExportTest, LocalTeamTwoOrAboveIsOrangeAndEveryPlayerIsAnOpponent) {
+  addPlayer("Me", 2, 7, true);
+  Pri& blue = addPlayer("Blu", 0, 5);
+  addPlayer("Ora", 1, 6);
+  load();
+  startGame();
+  EXPECT_EQ(matchState.localTeam, 2);
+  blue.goals = 1;
+  endMatch();
+  // Slot 0 was never written (team 2): the local player's walk lists it as it is, and so does
+  // the opponents' walk.
+  EXPECT_EQ(withoutTimestamps(readStatistics(statisticsFile())),
+            std::string(kHeaderLine) +
+                "Orange, , 0, 0, 0, 0, 0, 0, -1, 0, LOSS, TIME, \n"
+                "Blue, , 0, 0, 0, 0, 0, 0, -1, 1, WIN, TIME, \n"
+                "Blue, Blu, 1, 0, 0, 0, 0, 0, 0, 1, WIN, TIME, Steam|5|0\n"
+                "Blue, Ora, 0, 0, 0, 0, 0, 0, 0, 1, WIN, TIME, Steam|6|0\n\n\n");
+}
+
+// A block needs a total above 0; totals that wrapped below 0 count as no goal.
+TEST_F(MatchExportTest, NoBlockUnlessATotalIsAboveZeroAlsoAfterWrapping) {
+  Pri& ana = addPlayer("Ana", 0, 1, true);
+  Pri& bo = addPlayer("Bo", 0, 2);
+  Pri& cy = addPlayer("Cy", 1, 3);
+  world.playlistId = 10;
+  load();
+  startGame();
+  ana.goals = INT_MAX;
+  bo.goals = 1;  // the own total wraps to INT_MIN
+  endMatch();
+  ana.goals = -3;
+  bo.goals = 0;
+  endMatch();
+  EXPECT_EQ(readStatistics(statisticsFile()), "");
+  ana.goals = 0;
+  cy.goals = INT_MIN;
+  endMatch();
+  EXPECT_EQ(readStatistics(statisticsFile()), "");
+  cy.goals = 1;
+  endMatch();
+  EXPECT_EQ(withoutTimestamps(readStatistics(statisticsFile())),
+            std::string(kHeaderLine) +
+                "Blue, Ana, 0, 0, 0, 0, 0, 0, 0, 0, LOSS, TIME, Steam|1|0\n"
+                "Blue, Bo, 0, 0, 0, 0, 0, 0, 0, 0, LOSS, TIME, Steam|2|0\n"
+                "Orange, Cy, 1, 0, 0, 0, 0, 0, 0, 1, WIN, TIME, Steam|3|0\n\n\n");
+}
+
+// Sets the process's time zone for the life of the object, far from UTC: 12:45 or 13:45 ahead.
+class FarTimeZone {
+ public:
+  FarTimeZone() {
+    const char* previous = std::getenv("TZ");
+    if (previous != nullptr) previous_ = previous;
+    hadPrevious_ = previous != nullptr;
+#if defined(_WIN32)
+    _putenv_s("TZ", "CHAST-12:45");
+    _tzset();
+#else
+    setenv("TZ", "Pacific/Chatham", 1);
+    tzset();
+#endif
+  }
+  ~FarTimeZone() {
+#if defined(_WIN32)
+    _putenv_s("TZ", hadPrevious_ ? previous_.c_str() : "");
+    _tzset();
+#else
+    if (hadPrevious_) {
+      setenv("TZ", previous_.c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+#endif
+  }
+  FarTimeZone(const FarTimeZone&) = delete;
+  FarTimeZone& operator=(const FarTimeZone&) = delete;
+
+  static std::string format(std::time_t time, bool local, const char* pattern) {
+    std::tm parts{};
+#if defined(_WIN32)
+    local ? localtime_s(&parts, &time) : gmtime_s(&parts, &time);
+#else
+    local ? localtime_r(&time, &parts) : gmtime_r(&time, &parts);
+#endif
+    char text[32];
+    return std::string(text, std::strftime(text, sizeof text, pattern, &parts));
+  }
+
+ private:
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
+// The block's timestamp and year folder are local time, read once: every row carries it.
+TEST_F(MatchExportTest, TimestampAndYearAreLocalTimeReadOnceForTheWholeBlock) {
+  const FarTimeZone zone;
+  playDuel();
+  const std::time_t before = std::time(nullptr);
+  endMatch();
+  const std::time_t after = std::time(nullptr);
+  const std::string utc = FarTimeZone::format(before, false, "%m/%d/%Y %H:%M");
+  const std::string local = FarTimeZone::format(before, true, "%m/%d/%Y %H:%M");
+  ASSERT_NE(local, utc) << "the time zone did not take effect";
+  const std::string localAfter = FarTimeZone::format(after, true, "%m/%d/%Y %H:%M");
+  const std::string year = FarTimeZone::format(before, true, "%Y");
+  const std::filesystem::path file = dataFolder / "Tallyrig" / year / "Duel_Ranked.csv";
+  ASSERT_TRUE(std::filesystem::exists(file)) << file;
+  const std::string text = readStatistics(file);
+  std::smatch first;
+  ASSERT_TRUE(std::regex_search(text, first, std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d)")));
+  EXPECT_TRUE(first.str() == local || first.str() == localAfter)
+      << first.str() << " is not the local time " << local;
+  EXPECT_EQ(withoutTimestamps(text), duelBlock);
+  EXPECT_EQ(std::regex_replace(text, std::regex(first.str()), "TIME"), duelBlock);
+}
+
 TEST_F(MatchExportTest, NoGoalsCreatesAnEmptyFileAndNoBlock) {
   addPlayer("Ana", 0, 1, true);
   load();
@@ -232,5 +411,157 @@ TEST_F(MatchExportTest, WriteBeyondTheFileSizeLimitIsTakenBack) {
       << console[0];
 }
 #endif
+
+}  // namespace
+
+namespace {
+
+// Stands in for the descriptor calls while it lives: a write can fail after a given number of
+// bytes, another writer can append before the failure is reported, and the cut and the first
+// open can fail.
+class FailingFileSystem {
+ public:
+  FailingFileSystem() : previous_(AppendFile::replaceSystemCalls(kCalls)) { state() = State{}; }
+  ~FailingFileSystem() { AppendFile::replaceSystemCalls(previous_); }
+  FailingFileSystem(const FailingFileSystem&) = delete;
+  FailingFileSystem& operator=(const FailingFileSystem&) = delete;
+
+  struct State {
+    std::size_t writeLimit = SIZE_MAX;  // bytes that go through before writes fail
+    int writeError = ENOSPC;
+    std::string otherWriterBytes;  // appended by another writer when the write fails
+    std::filesystem::path otherWriterFile;
+    bool truncateFails = false;
+    int firstOpenError = 0;
+    std::size_t written = 0;
+  };
+  static State& state() {
+    static State value;
+    return value;
+  }
+
+ private:
+  static const AppendFile::SystemCalls& real() { return AppendFile::platformCalls(); }
+  static int open(const std::filesystem::path& path) {
+    if (const int error = std::exchange(state().firstOpenError, 0); error != 0) {
+      errno = error;
+      return -1;
+    }
+    return real().open(path);
+  }
+  static long long write(int descriptor, const char* bytes, std::size_t count) {
+    State& s = state();
+    const std::size_t room = s.writeLimit - s.written;
+    if (room == 0) {
+      if (!s.otherWriterBytes.empty()) {
+        std::ofstream(s.otherWriterFile, std::ios::binary | std::ios::app) << s.otherWriterBytes;
+      }
+      errno = s.writeError;
+      return -1;
+    }
+    const long long done = real().write(descriptor, bytes, std::min(count, room));
+    if (done > 0) s.written += static_cast<std::size_t>(done);
+    return done;
+  }
+  static int truncate(int descriptor, std::uint64_t length) {
+    if (state().truncateFails) {
+      errno = EIO;
+      return -1;
+    }
+    return real().truncate(descriptor, length);
+  }
+
+  static std::optional<std::uint64_t> length(int descriptor) { return real().length(descriptor); }
+  static std::optional<std::uint64_t> position(int descriptor) {
+    return real().position(descriptor);
+  }
+  static int close(int descriptor) { return real().close(descriptor); }
+
+  static constexpr AppendFile::SystemCalls kCalls = {open,     write,    length,
+                                                     position, truncate, close};
+  const AppendFile::SystemCalls& previous_;
+};
+
+using PartialWriteTest = MatchExportTest;
+
+TEST_F(PartialWriteTest, AFailedWriteIsCutBackWhenTheFileStillEndsWithIt) {
+  playDuel();
+  endMatch();
+  const std::string before = readStatistics(statisticsFile());
+  FailingFileSystem fileSystem;
+  FailingFileSystem::state().writeLimit = 40;
+  endMatch();
+  EXPECT_EQ(readStatistics(statisticsFile()), before);
+  ASSERT_EQ(console.size(), 1u);
+  const std::string prefix = "Tallyrig: cannot write \"" + statisticsFile().string() + "\": ";
+  EXPECT_EQ(console[0].rfind(prefix, 0), 0u) << console[0];
+  EXPECT_EQ(console[0].find("stay in the file"), std::string::npos) << console[0];
+}
+
+// The file is shared without a lock: bytes another writer appended after ours are never cut,
+// so ours stay too, and the console says how many.
+TEST_F(PartialWriteTest, AnotherWritersBytesAfterAFailedWriteAreNeverCut) {
+  playDuel();
+  endMatch();
+  const std::string before = readFile(statisticsFile());
+  FailingFileSystem fileSystem;
+  FailingFileSystem::state().writeLimit = 40;
+  FailingFileSystem::state().otherWriterFile = statisticsFile();
+  FailingFileSystem::state().otherWriterBytes = "another writer's line\n";
+  endMatch();
+  const std::string after = readFile(statisticsFile());
+  ASSERT_EQ(after.size(), before.size() + 40 + 22);
+  EXPECT_EQ(after.substr(0, before.size()), before);
+  EXPECT_EQ(after.substr(before.size(), 40), readFile(statisticsFile()).substr(0, 40));
+  EXPECT_EQ(after.substr(before.size() + 40), "another writer's line\n");
+  ASSERT_EQ(console.size(), 1u);
+  EXPECT_EQ(console[0].rfind("Tallyrig: cannot write \"" + statisticsFile().string() + "\": ", 0),
+            0u);
+  EXPECT_NE(console[0].find("; the first 40 bytes of the block stay in the file: another writer "
+                            "appended after them"),
+            std::string::npos)
+      << console[0];
+}
+
+TEST_F(PartialWriteTest, ACutThatFailsIsSaid) {
+  playDuel();
+  FailingFileSystem fileSystem;
+  FailingFileSystem::state().writeLimit = 7;
+  FailingFileSystem::state().truncateFails = true;
+  endMatch();
+  EXPECT_EQ(readFile(statisticsFile()), "TEAM CO");
+  ASSERT_EQ(console.size(), 1u);
+  EXPECT_NE(console[0].find("; the first 7 bytes of the block stay in the file: they could not be "
+                            "taken back"),
+            std::string::npos)
+      << console[0];
+}
+
+// However the first open fails, the folders are made in order and the first step that fails is
+// named: here the year folder, which a file stands in the way of.
+TEST_F(PartialWriteTest, AFailedOpenMakesTheFoldersAndNamesTheFirstStepThatFails) {
+  playDuel();
+  const std::filesystem::path yearFolder = statisticsFile().parent_path();
+  std::filesystem::create_directories(yearFolder.parent_path());
+  { std::ofstream(yearFolder) << "keep"; }
+  FailingFileSystem fileSystem;
+  FailingFileSystem::state().firstOpenError = EACCES;
+  endMatch();
+  EXPECT_EQ(readFile(yearFolder), "keep");
+  ASSERT_EQ(console.size(), 1u);
+  EXPECT_EQ(console[0].rfind("Tallyrig: cannot create folder \"" + yearFolder.string() + "\": ", 0),
+            0u)
+      << console[0];
+}
+
+TEST_F(PartialWriteTest, AFailedOpenThatTheFoldersMendWritesTheBlock) {
+  playDuel();
+  endMatch();
+  FailingFileSystem fileSystem;
+  FailingFileSystem::state().firstOpenError = EACCES;
+  endMatch();
+  EXPECT_TRUE(console.empty()) << console[0];
+  EXPECT_EQ(withoutTimestamps(readStatistics(statisticsFile())), duelBlock + duelBlock);
+}
 
 }  // namespace
