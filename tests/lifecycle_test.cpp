@@ -97,6 +97,24 @@ TEST_F(LifecycleTest, FailedNotifierRegistrationKeepsEarlierHooks) {
   EXPECT_EQ(tallyrig().ratingNotifierToken, nullptr);
 }
 
+// The console is in place before anything is registered: a host that fails the first hook
+// still leaves a console for the rating log.
+TEST_F(LifecycleTest, ConsoleIsCopiedBeforeTheFirstRegistration) {
+  for (const Op failing :
+       {Op::HookEvent, Op::GetMMRWrapper, Op::RegisterMMRNotifier, Op::HookEventWithCallerPost}) {
+    logConsole.reset();
+    plugin = *getPlugin();
+    plugin->consoleManager = world.makeConsole();
+    plugin->gameAccess = world.makeGameWrapper();
+    pluginsdk::sim::injectFault(failing, 0);
+    EXPECT_THROW(plugin->onLoad(), std::runtime_error) << pluginsdk::sim::opName(failing);
+    EXPECT_EQ(logConsole, plugin->consoleManager) << pluginsdk::sim::opName(failing);
+    world.removeAllHooks();
+    plugin.reset();
+    deleteMe();
+  }
+}
+
 TEST_F(LifecycleTest, OnUnloadLeavesEverythingInPlace) {
   load();
   plugin->onUnload();
@@ -136,6 +154,40 @@ TEST_F(LifecycleTest, DestructionEndsNotificationsThenReleasesGameThenConsole) {
   deleteMe();
   plugin.reset();
   EXPECT_EQ(order, (std::vector<std::string>{"game after token", "console"}));
+}
+
+// The base class's copies share both pointers; a move leaves its source empty.
+TEST(VantorPluginTest, CopiesShareBothPointersAndMovesEmptyTheSource) {
+  pluginsdk::sim::World world;
+  Vantor::Plugin::VantorPlugin original;
+  original.consoleManager = world.makeConsole();
+  original.gameAccess = world.makeGameWrapper();
+  const auto console = original.consoleManager;
+  const auto game = original.gameAccess;
+
+  Vantor::Plugin::VantorPlugin copied(original);
+  EXPECT_EQ(copied.consoleManager, console);
+  EXPECT_EQ(copied.gameAccess, game);
+  Vantor::Plugin::VantorPlugin assigned;
+  assigned = original;
+  EXPECT_EQ(assigned.consoleManager, console);
+  EXPECT_EQ(assigned.gameAccess, game);
+  EXPECT_EQ(original.consoleManager, console);
+  EXPECT_EQ(original.gameAccess, game);
+  EXPECT_EQ(game.use_count(), 4);
+
+  Vantor::Plugin::VantorPlugin moved(std::move(copied));
+  EXPECT_EQ(moved.consoleManager, console);
+  EXPECT_EQ(moved.gameAccess, game);
+  EXPECT_EQ(copied.consoleManager, nullptr);  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(copied.gameAccess, nullptr);      // NOLINT(bugprone-use-after-move)
+  Vantor::Plugin::VantorPlugin moveAssigned;
+  moveAssigned = std::move(assigned);
+  EXPECT_EQ(moveAssigned.consoleManager, console);
+  EXPECT_EQ(moveAssigned.gameAccess, game);
+  EXPECT_EQ(assigned.consoleManager, nullptr);  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(assigned.gameAccess, nullptr);      // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(game.use_count(), 4);
 }
 
 using RatingLogTest = PluginFixture;
