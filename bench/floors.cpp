@@ -112,7 +112,8 @@ void SdkFloor::onMatchEnded(std::string /*eventName*/) {
   const ArrayWrapper<PriWrapper> pris = game.GetOnlineGame().GetPRIs();
   refreshRosterReads();
   game.GetDataFolder();
-  const auto priCount = static_cast<std::size_t>(pris.Count() > 0 ? pris.Count() : 0);
+  const int reported = pris.Count();
+  const auto priCount = static_cast<std::size_t>(reported > 0 ? reported : 0);
   // The local player is looked up once per row for the first group and once per row for the
   // team-mates.
   for (int pass = 0; pass < 2; ++pass) {
