@@ -263,7 +263,7 @@ class FarTimeZone {
     if (previous != nullptr) previous_ = previous;
     hadPrevious_ = previous != nullptr;
 #if defined(_WIN32)
-    _putenv_s("TZ", "CHAST-12:45");
+    _putenv_s("TZ", "CHT-12:45");
     _tzset();
 #else
     setenv("TZ", "Pacific/Chatham", 1);
