@@ -54,8 +54,7 @@ void Tallyrig::onGameStarted(std::string /*eventName*/) {
     const int playerId = pris.Get(i).GetPlayerID();
     std::string uniqueId = pris.Get(i).GetUniqueIdWrapper().GetIdString();
     const float mmr = ratingFor(game, pris, i);
-    const PlayerRecord working(team, std::move(name), goals, assists, saves, shots, demolitions,
-                               score, playerId, std::move(uniqueId), mmr);
-    playerTable[static_cast<std::size_t>(i)] = working;
+    playerTable[static_cast<std::size_t>(i)].take(team, name, goals, assists, saves, shots,
+                                                  demolitions, score, playerId, uniqueId, mmr);
   }
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 // One player's row of the match table.
 struct PlayerRecord {
@@ -28,6 +29,25 @@ struct PlayerRecord {
   PlayerRecord(PlayerRecord&&) noexcept = default;
   PlayerRecord& operator=(PlayerRecord&&) noexcept = default;
   ~PlayerRecord() = default;
+
+  // Writes all eleven fields at once, once every value of a PRI has been read: the same row as
+  // copy-assigning a record built from them, without building and copying one. The texts are
+  // moved in.
+  void take(int newTeam, std::string& newName, int newGoals, int newAssists, int newSaves,
+            int newShots, int newDemolitions, int newScore, int newPlayerId,
+            std::string& newUniqueId, float newMmr) noexcept {
+    team = newTeam;
+    name = std::move(newName);
+    goals = newGoals;
+    assists = newAssists;
+    saves = newSaves;
+    shots = newShots;
+    demolitions = newDemolitions;
+    score = newScore;
+    playerId = newPlayerId;
+    uniqueId = std::move(newUniqueId);
+    mmr = newMmr;
+  }
 };
 
 inline constexpr std::size_t kPlayerSlots = 8;

@@ -7,8 +7,7 @@
 namespace {
 
 // Players are matched across calls by the game's player id, never by name or unique id.
-PlayerRecord* firstRowOf(int playerId) {
-  const std::size_t rows = rowsInUse(matchState);
+PlayerRecord* firstRowOf(int playerId, std::size_t rows) {
   for (std::size_t row = 0; row < rows; ++row) {
     if (playerTable[row].playerId == playerId) return &playerTable[row];
   }
@@ -23,6 +22,7 @@ void Tallyrig::refreshRoster() {
   std::optional<MatchAccess> match = openMatch(*gameAccess);
   if (!match) return;
   ArrayWrapper<PriWrapper>& pris = match->pris;
+  const std::size_t rows = rowsInUse(matchState);
   for (int i = 0; i < pris.Count(); ++i) {
     const int team = pris.Get(i).GetTeamNum();
     if (!isPlayerTeam(team)) continue;
@@ -34,10 +34,16 @@ void Tallyrig::refreshRoster() {
     const int score = pris.Get(i).GetMatchScore();
     const int playerId = pris.Get(i).GetPlayerID();
     std::string uniqueId = pris.Get(i).GetUniqueIdWrapper().GetIdString();
-    PlayerRecord* row = firstRowOf(playerId);
+    PlayerRecord* row = firstRowOf(playerId, rows);
     if (row == nullptr) continue;
-    const PlayerRecord working(team, std::move(name), goals, assists, saves, shots,
-                               row->demolitions, score, playerId, std::move(uniqueId), row->mmr);
-    *row = working;
+    // Every read succeeded: the row takes the game's values, and keeps its demolitions and rating.
+    row->team = team;
+    row->name = std::move(name);
+    row->goals = goals;
+    row->assists = assists;
+    row->saves = saves;
+    row->shots = shots;
+    row->score = score;
+    row->uniqueId = std::move(uniqueId);
   }
 }
