@@ -31,7 +31,7 @@ constexpr std::array<const char*, 8> kIds = {
 
 Scene::Scene(int players, int playlistId, std::string playlistFile,
              const std::filesystem::path& dataFolder)
-    : playlistFile_(std::move(playlistFile)), year_(currentExportTime().year) {
+    : playlistFile_(std::move(playlistFile)), year_(currentExportTime().year()) {
   world.playlistId = playlistId;
   world.dataFolder = dataFolder;
   const auto count = static_cast<std::size_t>(players);

@@ -16,8 +16,8 @@
 namespace {
 
 #if defined(_WIN32)
-int openForAppend(const std::filesystem::path& path) {
-  return _wopen(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT,
+int openForAppend(const std::filesystem::path::value_type* path) {
+  return _wopen(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT,
                 _S_IREAD | _S_IWRITE);
 }
 long long writeSome(int descriptor, const char* bytes, std::size_t count) {
@@ -44,8 +44,8 @@ int closeDescriptor(int descriptor) {
   return _close(descriptor);
 }
 #else
-int openForAppend(const std::filesystem::path& path) {
-  return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+int openForAppend(const std::filesystem::path::value_type* path) {
+  return ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
 }
 long long writeSome(int descriptor, const char* bytes, std::size_t count) {
   return ::write(descriptor, bytes, count);
@@ -94,7 +94,7 @@ AppendFile::~AppendFile() {
   close();
 }
 
-int AppendFile::open(const std::filesystem::path& path) {
+int AppendFile::open(const std::filesystem::path::value_type* path) {
   close();
   errno = 0;
   descriptor_ = systemCalls->open(path);

@@ -15,7 +15,7 @@ class AppendFile {
   // to fail a call or to let another writer in between two of them.
   struct SystemCalls {
     // A descriptor, or -1 with errno set.
-    int (*open)(const std::filesystem::path& path);
+    int (*open)(const std::filesystem::path::value_type* path);
     // Bytes written, or -1 with errno set.
     long long (*write)(int descriptor, const char* bytes, std::size_t count);
     std::optional<std::uint64_t> (*length)(int descriptor);
@@ -36,7 +36,7 @@ class AppendFile {
 
   // Creates the file empty when it is missing; never truncates it. Shared with other readers
   // and writers, without a lock.
-  int open(const std::filesystem::path& path);
+  int open(const std::filesystem::path::value_type* path);
   // What a failed write left in the file.
   struct Leftover {
     std::uint64_t bytes = 0;

@@ -1,5 +1,6 @@
 #include "export/local_time.h"
 
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -14,15 +15,43 @@ std::tm toLocalTime(std::time_t now) {
   return local;
 }
 
-std::string formatTime(const std::tm& time, const char* pattern) {
-  char text[64];
-  const std::size_t length = std::strftime(text, sizeof text, pattern, &time);
-  return std::string(text, length);
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Fields of a calendar time below a hundred, as two digits.
+char* twoDigits(char* at, int value) {
+  std::memcpy(at, kDigitPairs + 2 * value, 2);
+  return at + 2;
 }
 
 }  // namespace
 
+// What strftime makes of "%m/%d/%Y %H:%M" and "%Y", written out directly for the years of four
+// digits that a clock gives; strftime itself for any other.
 ExportTime currentExportTime() {
   const std::tm local = toLocalTime(std::time(nullptr));
-  return {formatTime(local, "%m/%d/%Y %H:%M"), formatTime(local, "%Y")};
+  const int year = local.tm_year + 1900;
+  ExportTime time;
+  if (year < 1000 || year > 9999) {
+    time.timestampLength_ = std::strftime(time.text_, 32, "%m/%d/%Y %H:%M", &local);
+    time.yearOffset_ = 32;
+    time.yearLength_ = std::strftime(time.text_ + 32, 32, "%Y", &local);
+    return time;
+  }
+  char* at = twoDigits(time.text_, local.tm_mon + 1);
+  *at++ = '/';
+  at = twoDigits(at, local.tm_mday);
+  *at++ = '/';
+  at = twoDigits(at, year / 100);
+  at = twoDigits(at, year % 100);
+  *at++ = ' ';
+  at = twoDigits(at, local.tm_hour);
+  *at++ = ':';
+  twoDigits(at, local.tm_min);
+  time.timestampLength_ = 16;
+  time.yearOffset_ = 6;
+  time.yearLength_ = 4;
+  return time;
 }

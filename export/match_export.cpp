@@ -1,5 +1,6 @@
 #include <string>
 
+#include "export/block_text.h"
 #include "export/local_time.h"
 #include "export/playlist_names.h"
 #include "export/statistics_file.h"
@@ -44,10 +45,9 @@ void Tallyrig::onMatchEnded(std::string /*eventName*/) {
   const ExportSide otherSide{localIsBlue ? "Orange" : "Blue", goals.other,
                              localWins ? "LOSS" : "WIN"};
   const ExportTime now = currentExportTime();
-  const std::string fileName = playlistName() + ".csv";
 
   StatisticsFile file;
-  if (!file.open(game.GetDataFolder(), now.year, fileName)) {
+  if (!file.open(game.GetDataFolder(), now.year(), playlistNameText())) {
     logConsole->log(file.problem());
     return;
   }
@@ -64,22 +64,21 @@ void Tallyrig::onMatchEnded(std::string /*eventName*/) {
     return row < priCount && pris.Get(static_cast<int>(row)).IsLocalPlayerPRI();
   };
 
-  std::string block;
-  block.reserve(160 * (rows + 1));
-  appendHeader(block);
+  const SideText localText(localSide, now.timestamp());
+  const SideText otherText(otherSide, now.timestamp());
+  BlockComposer block;
+  block.header();
   for (std::size_t row = 0; row < rows; ++row) {
-    if (isLocalPlayer(row)) appendRow(block, playerTable[row], localSide, now.timestamp);
+    if (isLocalPlayer(row)) block.row(playerTable[row], localText);
   }
   for (std::size_t row = 0; row < rows; ++row) {
     if (!isLocalPlayer(row) && playerTable[row].team == matchState.localTeam) {
-      appendRow(block, playerTable[row], localSide, now.timestamp);
+      block.row(playerTable[row], localText);
     }
   }
   for (std::size_t row = 0; row < rows; ++row) {
-    if (playerTable[row].team != matchState.localTeam) {
-      appendRow(block, playerTable[row], otherSide, now.timestamp);
-    }
+    if (playerTable[row].team != matchState.localTeam) block.row(playerTable[row], otherText);
   }
-  appendBlockEnd(block);
-  if (!file.append(block)) logConsole->log(file.problem());
+  block.end();
+  if (!file.append(block.bytes())) logConsole->log(file.problem());
 }

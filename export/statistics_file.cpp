@@ -1,35 +1,14 @@
 #include "export/statistics_file.h"
 
-#include <cerrno>
-#include <charconv>
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <system_error>
 
 namespace {
 
 constexpr std::string_view kPluginFolder = "Tallyrig";
-constexpr std::string_view kHeader =
-    "TEAM COLOR, NAME, GOALS, ASSISTS, SAVES, SHOTS, DEMOS, SCORE, MMR, TEAM GOALS, W/L, "
-    "TIMESTAMP, PLAYERID\n";
-constexpr std::string_view kSeparator = ", ";
-
-void appendInteger(std::string& block, int value) {
-  char digits[16];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  block.append(digits, result.ptr);
-}
-
-// As printf's %g: six significant digits, locale-independent.
-void appendRating(std::string& block, float value) {
-  char digits[32];
-  const auto result =
-      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 6);
-  block.append(digits, result.ptr);
-}
-
-// A line break inside a name or id would start a new row; it becomes a space.
-void appendText(std::string& block, std::string_view text) {
-  for (const char c : text) block.push_back(c == '\r' || c == '\n' ? ' ' : c);
-}
+constexpr std::string_view kFileEnding = ".csv";
 
 std::string describe(const std::error_code& error) {
   return error ? error.message() : std::string("unknown error");
@@ -55,77 +34,65 @@ std::error_code createFolder(const std::filesystem::path& folder) {
   return {};
 }
 
-// The bytes a text-mode stream writes on this platform: CR LF for every line end on Windows.
-// The translation is done here because the file is written through descriptors, which translate
-// nothing.
-std::string_view withPlatformLineEnds(std::string_view block, std::string& scratch) {
-#if defined(_WIN32)
-  scratch.clear();
-  scratch.reserve(block.size() + block.size() / 16);
-  for (const char c : block) {
-    if (c == '\n') scratch.push_back('\r');
-    scratch.push_back(c);
+// The parts of the file's path are plain ASCII, so they widen character by character where the
+// platform spells paths in wide characters.
+std::filesystem::path::value_type* putPart(std::filesystem::path::value_type* at,
+                                           std::string_view part) {
+  if constexpr (sizeof(std::filesystem::path::value_type) == 1) {
+    std::memcpy(at, part.data(), part.size());
+    return at + part.size();
+  } else {
+    for (const char c : part) *at++ = static_cast<std::filesystem::path::value_type>(c);
+    return at;
   }
-  return scratch;
-#else
-  static_cast<void>(scratch);
-  return block;
-#endif
 }
 
 }  // namespace
 
-void appendHeader(std::string& block) {
-  block.append(kHeader);
-}
-
-void appendRow(std::string& block, const PlayerRecord& row, const ExportSide& side,
-               std::string_view timestamp) {
-  block.append(side.colour).append(kSeparator);
-  appendText(block, row.name);
-  block.append(kSeparator);
-  for (const int value :
-       {row.goals, row.assists, row.saves, row.shots, row.demolitions, row.score}) {
-    appendInteger(block, value);
-    block.append(kSeparator);
+bool StatisticsFile::open(const std::filesystem::path& dataFolder, std::string_view year,
+                          std::string_view playlist) {
+  // Joined as the path's operator/ joins: a separator only after a part that names something.
+  // Built in place, on the heap only when it is long.
+  constexpr auto separator = std::filesystem::path::preferred_separator;
+  const auto& root = dataFolder.native();
+  const bool rootSeparator = dataFolder.has_filename();
+  const std::size_t length = root.size() + (rootSeparator ? 1 : 0) + kPluginFolder.size() + 1 +
+                             year.size() + 1 + playlist.size() + kFileEnding.size();
+  std::filesystem::path::value_type* at = localPath_;
+  if (length >= std::size(localPath_)) {
+    longPath_.assign(length + 1, 0);
+    at = longPath_.data();
   }
-  appendRating(block, row.mmr);
-  block.append(kSeparator);
-  appendInteger(block, side.teamGoals);
-  block.append(kSeparator).append(side.result).append(kSeparator);
-  block.append(timestamp).append(kSeparator);
-  appendText(block, row.uniqueId);
-  block.push_back('\n');
-}
+  path_ = {at, length};
+  at = std::copy(root.begin(), root.end(), at);
+  if (rootSeparator) *at++ = separator;
+  at = putPart(at, kPluginFolder);
+  pluginFolderLength_ = static_cast<std::size_t>(at - path_.data());
+  *at++ = separator;
+  at = putPart(at, year);
+  yearFolderLength_ = static_cast<std::size_t>(at - path_.data());
+  *at++ = separator;
+  at = putPart(putPart(at, playlist), kFileEnding);
+  *at = 0;
 
-void appendBlockEnd(std::string& block) {
-  block.append("\n\n");
-}
-
-bool StatisticsFile::open(const std::filesystem::path& dataFolder, const std::string& year,
-                          const std::string& fileName) {
-  const std::filesystem::path pluginFolder = dataFolder / kPluginFolder;
-  const std::filesystem::path yearFolder = pluginFolder / year;
-  path_ = yearFolder / fileName;
   // Both folders are there for every export but a year's first, so the file is tried first.
   // When that fails, for whatever reason, the folders are made in order and the first step that
   // fails is the one reported: a folder in the way is named, not the file behind it.
-  if (file_.open(path_) == 0) return true;
-  if (const std::error_code folderError = createFolder(pluginFolder)) {
-    return fail("cannot create folder", pluginFolder, describe(folderError));
+  if (file_.open(path_.data()) == 0) return true;
+  if (const std::error_code error = createFolder(prefix(pluginFolderLength_))) {
+    return fail("cannot create folder", prefix(pluginFolderLength_), describe(error));
   }
-  if (const std::error_code folderError = createFolder(yearFolder)) {
-    return fail("cannot create folder", yearFolder, describe(folderError));
+  if (const std::error_code error = createFolder(prefix(yearFolderLength_))) {
+    return fail("cannot create folder", prefix(yearFolderLength_), describe(error));
   }
-  if (const int error = file_.open(path_); error != 0) {
-    return fail("cannot open", path_, describeErrno(error));
+  if (const int error = file_.open(path_.data()); error != 0) {
+    return fail("cannot open", prefix(path_.size()), describeErrno(error));
   }
   return true;
 }
 
 bool StatisticsFile::append(std::string_view block) {
-  std::string scratch;
-  const int writeError = file_.write(withPlatformLineEnds(block, scratch));
+  const int writeError = file_.write(block);
   if (writeError != 0) {
     const AppendFile::Leftover leftover = file_.leftover();
     file_.close();
@@ -136,14 +103,18 @@ bool StatisticsFile::append(std::string_view block) {
                         ? " bytes of the block stay in the file: another writer appended after them"
                         : " bytes of the block stay in the file: they could not be taken back");
     }
-    return fail("cannot write", path_, reason);
+    return fail("cannot write", prefix(path_.size()), reason);
   }
   return close();
 }
 
 bool StatisticsFile::close() {
   const int error = file_.close();
-  return error == 0 || fail("cannot close", path_, describeErrno(error));
+  return error == 0 || fail("cannot close", prefix(path_.size()), describeErrno(error));
+}
+
+std::filesystem::path StatisticsFile::prefix(std::size_t length) const {
+  return std::filesystem::path(path_.substr(0, length));
 }
 
 bool StatisticsFile::fail(std::string_view what, const std::filesystem::path& path,

@@ -1,34 +1,20 @@
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "export/append_file.h"
-#include "tracking/player_table.h"
-
-// One side of the match as its rows are written.
-struct ExportSide {
-  std::string_view colour;  // "Blue" or "Orange"
-  int teamGoals = 0;
-  std::string_view result;  // "WIN" or "LOSS"
-};
-
-void appendHeader(std::string& block);
-void appendRow(std::string& block, const PlayerRecord& row, const ExportSide& side,
-               std::string_view timestamp);
-void appendBlockEnd(std::string& block);
 
 // A statistics file opened for one export. It only ever grows by whole blocks: a block that
 // cannot be written completely is taken back out, so no reader ever sees half a match.
 class StatisticsFile {
  public:
-  // Opens the file for appending, creating it empty when missing, and the plugin folder and the
-  // year folder before it when they are missing.
-  bool open(const std::filesystem::path& dataFolder, const std::string& year,
-            const std::string& fileName);
+  // Opens <dataFolder>/Tallyrig/<year>/<playlist>.csv for appending, creating it empty when
+  // missing, and the plugin folder and the year folder before it when they are missing.
+  bool open(const std::filesystem::path& dataFolder, std::string_view year,
+            std::string_view playlist);
   // One write of the whole block; the file is closed afterwards.
   bool append(std::string_view block);
   bool close();
@@ -36,9 +22,15 @@ class StatisticsFile {
   const std::string& problem() const { return problem_; }
 
  private:
+  std::filesystem::path prefix(std::size_t length) const;
   bool fail(std::string_view what, const std::filesystem::path& path, const std::string& reason);
 
-  std::filesystem::path path_;
+  // The file's path as the platform spells it, ended by a zero; the folders are its first parts.
+  std::basic_string_view<std::filesystem::path::value_type> path_;
+  std::filesystem::path::value_type localPath_[400];
+  std::filesystem::path::string_type longPath_;
+  std::size_t pluginFolderLength_ = 0;
+  std::size_t yearFolderLength_ = 0;
   AppendFile file_;
   std::string problem_;
 };

@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <limits>
 #include <regex>
 
 #include "export/append_file.h"
+#include "export/block_text.h"
 #include "export/local_time.h"
 #include "export/playlist_names.h"
 #include "export/statistics_file.h"
@@ -125,6 +130,88 @@ TEST(StatisticsFileTextTest, RowFieldsAndRatingsAsPrintfG) {
   }
 }
 
+// The MMR field as the row writes it.
+std::string ratingText(float value) {
+  const std::string row = rowText(sampleRow("A", value));
+  const std::size_t start = row.find(", 678, ") + 7;
+  return row.substr(start, row.find(", 3, WIN") - start);
+}
+
+// What printf's %g with precision 6 makes of the value, by the general conversion.
+std::string generalText(float value) {
+  char text[32];
+  return std::string(
+      text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6).ptr);
+}
+
+// Ratings take a shorter road than the general conversion; the text must be the same for every
+// value: decade edges, values that round up to a new digit, exact ties, and a wide sample.
+TEST(StatisticsFileTextTest, RatingTextIsTheGeneralConversionsForEveryValueTried) {
+  std::vector<float> values = {0.0f,
+                               -0.0f,
+                               1.0f,
+                               -1.0f,
+                               0.5f,
+                               999999.4f,
+                               999999.5f,
+                               999999.6f,
+                               1e6f,
+                               1e7f,
+                               1e-5f,
+                               123.456f,
+                               1234.5678f,
+                               1025.125f,
+                               1025.375f,
+                               99999.95f,
+                               9999.995f,
+                               0.99999994f,
+                               1.0000001f,
+                               -1234.5f,
+                               std::numeric_limits<float>::infinity(),
+                               -std::numeric_limits<float>::infinity(),
+                               std::numeric_limits<float>::quiet_NaN(),
+                               std::numeric_limits<float>::max(),
+                               std::numeric_limits<float>::denorm_min()};
+  // Every float around each power of ten, and on both sides of a million.
+  for (const float edge : {1.0f, 10.0f, 100.0f, 1000.0f, 10000.0f, 100000.0f, 1e6f}) {
+    float below = edge;
+    float above = edge;
+    for (int i = 0; i < 4096; ++i) {
+      below = std::nextafter(below, 0.0f);
+      above = std::nextafter(above, 2e6f);
+      values.insert(values.end(), {below, above, -below, -above});
+    }
+  }
+  // Exact ties at the sixth digit, where rounding to even decides.
+  for (std::uint32_t digits = 100000; digits < 1000000; digits += 997) {
+    for (const double scale : {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0}) {
+      const double tie = (digits + 0.5) / scale;
+      const auto value = static_cast<float>(tie);
+      if (static_cast<double>(value) == tie) values.push_back(value);
+    }
+  }
+  // Bit patterns spread over everything from 1e-3 to 1e7.
+  std::uint32_t state = 12345;
+  for (int i = 0; i < 300000; ++i) {
+    state = state * 1664525u + 1013904223u;
+    const std::uint32_t low = 0x3a83126fu;   // 1e-3
+    const std::uint32_t high = 0x4b189680u;  // 1e7
+    const std::uint32_t bits = low + state % (high - low);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    values.push_back(i % 2 == 0 ? value : -value);
+  }
+  int differing = 0;
+  for (const float value : values) {
+    if (ratingText(value) == generalText(value)) continue;
+    if (++differing <= 10) {
+      ADD_FAILURE() << std::hexfloat << value << ": " << ratingText(value) << " instead of "
+                    << generalText(value);
+    }
+  }
+  EXPECT_EQ(differing, 0) << "of " << values.size() << " values";
+}
+
 TEST(StatisticsFileTextTest, NamesAreWrittenAsTheyAreButNeverBreakALine) {
   EXPECT_EQ(rowText(sampleRow("", 0.0f)).substr(0, 11), "Blue, , 1, ");
   EXPECT_EQ(rowText(sampleRow("Doe, Jane", 0.0f)).substr(0, 17), "Blue, Doe, Jane, ");
@@ -146,8 +233,9 @@ TEST(StatisticsFileTextTest, HeaderAndBlockEnd) {
 
 TEST(ExportTimeTest, TimestampAndYearShapes) {
   const ExportTime now = currentExportTime();
-  EXPECT_TRUE(std::regex_match(now.timestamp, std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d)")));
-  EXPECT_EQ(now.timestamp.substr(6, 4), now.year);
+  const std::string timestamp(now.timestamp());
+  EXPECT_TRUE(std::regex_match(timestamp, std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d)")));
+  EXPECT_EQ(timestamp.substr(6, 4), now.year());
 }
 
 // Replaces the export's timestamps so blocks compare exactly.
@@ -167,7 +255,7 @@ class MatchExportTest : public PluginFixture {
   }
 
   std::filesystem::path statisticsFile(const std::string& name = "Duel_Ranked.csv") {
-    return dataFolder / "Tallyrig" / currentExportTime().year / name;
+    return dataFolder / "Tallyrig" / currentExportTime().year() / name;
   }
 
   // A 1v1 that the local player wins 2-1.
@@ -442,7 +530,7 @@ class FailingFileSystem {
 
  private:
   static const AppendFile::SystemCalls& real() { return AppendFile::platformCalls(); }
-  static int open(const std::filesystem::path& path) {
+  static int open(const std::filesystem::path::value_type* path) {
     if (const int error = std::exchange(state().firstOpenError, 0); error != 0) {
       errno = error;
       return -1;

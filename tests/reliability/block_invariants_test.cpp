@@ -33,7 +33,7 @@ class BlockInvariantsTest : public PluginFixture {
   // lists every row in use exactly once.
   Block recordedBlock() {
     const std::string text =
-        readFile(dataFolder / "Tallyrig" / currentExportTime().year / "Doubles.csv");
+        readFile(dataFolder / "Tallyrig" / currentExportTime().year() / "Doubles.csv");
     CheckOptions options;
 #if defined(_WIN32)
     options.crlf = true;
