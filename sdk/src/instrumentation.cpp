@@ -107,19 +107,19 @@ void resetInstrumentation() {
 void startTrace(const World& world) {
   instruments().tracedWorld = &world;
   instruments().trace.clear();
+  detail::traceOn = true;
 }
 
 std::vector<std::string> takeTrace() {
   Instruments& in = instruments();
   in.tracedWorld = nullptr;
+  detail::traceOn = false;
   return std::exchange(in.trace, {});
 }
 
 namespace detail {
 
-bool tracing() {
-  return instruments().tracedWorld != nullptr;
-}
+bool traceOn = false;
 
 void record(std::string_view operation, std::uintptr_t object, std::string_view arguments) {
   Instruments& in = instruments();
@@ -129,7 +129,9 @@ void record(std::string_view operation, std::uintptr_t object, std::string_view 
 }
 
 void forgetWorld(const World& world) {
-  if (instruments().tracedWorld == &world) instruments().tracedWorld = nullptr;
+  if (instruments().tracedWorld != &world) return;
+  instruments().tracedWorld = nullptr;
+  traceOn = false;
 }
 
 void countCall(Op op) {

@@ -10,7 +10,11 @@ namespace pluginsdk::sim::detail {
 
 // Counts the call, and throws when a fault is due.
 void countCall(Op op);
-bool tracing();
+// Read on every call, so a plain flag rather than a call.
+extern bool traceOn;
+inline bool tracing() {
+  return traceOn;
+}
 void record(std::string_view operation, std::uintptr_t object, std::string_view arguments);
 void recordContractViolation();
 // A traced world going away ends its trace.
