@@ -2,16 +2,19 @@
 # Installs the Debian packages a job needs, and nothing when they are all there.
 #   scripts/install-deps.sh build   what building and running the demo needs
 #   scripts/install-deps.sh test    all of that, plus the cross build, wine and the test tools
+#   scripts/install-deps.sh bench   what building the demo needs, plus the benchmarks and valgrind
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ libfmt-dev nlohmann-json3-dev libgtest-dev)
 test_packages=("${build_packages[@]}" libbenchmark-dev clang-format faketime
   g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev)
+bench_packages=("${build_packages[@]}" libbenchmark-dev valgrind)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
-  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+  bench) wanted=("${bench_packages[@]}") ;;
+  *) echo "usage: $0 build|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()
