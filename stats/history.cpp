@@ -106,8 +106,10 @@ std::vector<fs::directory_entry> sortedEntries(const fs::path& folder, const War
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     entries.push_back(*it);
   }
-  if (error)
+  // A missing folder holds no files; the caller says so once.
+  if (error && error != std::errc::no_such_file_or_directory) {
     warn(fmt::format("{}: cannot list the folder: {}", displayPath(folder), error.message()));
+  }
   std::sort(entries.begin(), entries.end(),
             [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
   return entries;

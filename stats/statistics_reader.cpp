@@ -191,6 +191,10 @@ void StatisticsReader::finish() {
 
 void StatisticsReader::onLine(std::string_view line, bool terminated) {
   if (line.ends_with('\r')) line.remove_suffix(1);
+  if (line.size() > kMaxLineBytes) {
+    events_.warning(lineNumber_, "a line longer than 4096 bytes; skipped");
+    return;
+  }
   if (line.empty()) {
     if (inBlock_) endBlock();
     return;
