@@ -37,6 +37,7 @@ td.loss {{ color: #b3261e; font-weight: 600; }}
 .chart {{ background: #fff; padding: 12px; height: 300px; }}
 .side {{ display: inline-block; vertical-align: top; margin-right: 24px; }}
 .matches {{ max-height: 480px; overflow: auto; display: inline-block; }}
+.wide {{ overflow-x: auto; }}
 </style>
 </head>
 <body>
@@ -234,13 +235,15 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
   out += ". Made by tallyrig-stats from the statistics files.</p>\n";
 
   out +=
-      "<table><tr><th>playlist</th><th>matches</th><th>wins</th><th>losses</th><th>win rate</th>"
-      "<th>goals</th><th>assists</th><th>saves</th><th>shots</th><th>demos</th><th>score</th>"
-      "<th>MMR first</th><th>MMR latest</th><th>MMR change</th><th>best win streak</th>"
-      "<th>streak</th></tr>\n";
+      "<div class=\"wide\"><table><tr><th>playlist</th><th>matches</th><th>W</th><th>L</th>"
+      "<th>win %</th><th>goals</th><th>assists</th><th>saves</th><th>shots</th><th>demos</th>"
+      "<th>score</th><th>MMR first</th><th>MMR latest</th><th>change</th><th>win streak</th>"
+      "<th>now</th></tr>\n";
   for (const Figures& figures : summary.playlists) out += summaryRow(figures);
   out += summaryRow(all);
-  out += "</table>\n<p class=\"lead\">Goals to score: per match.</p>\n";
+  out +=
+      "</table></div>\n<p class=\"lead\">Goals to score: per match. Win streak: the longest; now: "
+      "the current run.</p>\n";
   if (summary.lastSession) {
     const Session& session = *summary.lastSession;
     out += fmt::format("<p>Last session: {} to {}, {} matches, {}-{}, MMR {}.</p>\n",
