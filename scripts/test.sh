@@ -37,3 +37,4 @@ stage "benchmarks: build, then run each once (nothing is timed or judged here)"
 cmake --preset linux-ci -DTALLYRIG_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build --preset linux-ci --target tallyrig-bench
 build/linux-ci/bin/tallyrig-bench --smoke
+stats/bench.sh --smoke build/linux-ci/bin
