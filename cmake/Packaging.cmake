@@ -1,4 +1,5 @@
-# The release archive: the module, how to install it, and the licence.
+# The release archive: the module, the statistics tool (installed by stats/), how to install
+# them, and the licence.
 install(TARGETS Tallyrig LIBRARY DESTINATION . COMPONENT plugin)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . COMPONENT plugin)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/install.md DESTINATION . RENAME INSTALL.md COMPONENT plugin)

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds the plugin and the simulated host, replays a bundled match and shows what it wrote.
+# Builds the plugin and the simulated host, replays a bundled match, shows what it wrote, and
+# ends with tallyrig-stats' view of those files.
 #   scripts/demo.sh [SCENARIO.json ...]     default: scenarios/doubles-ranked.json
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh build
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target tallyrig-host
+cmake --build --preset linux --target tallyrig-host tallyrig-stats
 
 scenarios=("$@")
 [ ${#scenarios[@]} -gt 0 ] || scenarios=(scenarios/doubles-ranked.json)
@@ -21,3 +22,6 @@ find "$data" -type f -name '*.csv' | sort | while read -r file; do
   echo "-- $file"
   cat "$file"
 done
+echo
+echo "== tallyrig-stats --data-dir $data --html build/demo-report.html"
+build/linux/bin/tallyrig-stats --data-dir "$data" --html build/demo-report.html

@@ -5,9 +5,10 @@
 #   scripts/install-deps.sh bench   what building the demo needs, plus the benchmarks and valgrind
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ libfmt-dev nlohmann-json3-dev libgtest-dev)
+build_packages=(cmake ninja-build g++ libfmt-dev nlohmann-json3-dev libgtest-dev libcli11-dev
+  libjs-chart.js)
 test_packages=("${build_packages[@]}" libbenchmark-dev clang-format faketime
-  g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev)
+  g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium)
 bench_packages=("${build_packages[@]}" libbenchmark-dev valgrind)
 
 case "${1:-build}" in

@@ -35,5 +35,7 @@ ctest --preset fuzz
 
 stage "benchmarks: build, then run each once (nothing is timed or judged here)"
 cmake --preset linux-ci -DTALLYRIG_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build --preset linux-ci --target tallyrig-bench
+cmake --build --preset linux-ci --target tallyrig-bench tallyrig-count
 build/linux-ci/bin/tallyrig-bench --smoke
+build/linux-ci/bin/tallyrig-count
+stats/bench.sh --smoke build/linux-ci/bin

@@ -1,4 +1,5 @@
-# Makes the release archive and checks that it holds the module, its install guide and the licence.
+# Makes the release archive and checks that it holds the module, the statistics tool, the install
+# guide and the licence.
 #   cmake -DCPACK=... -DCONFIG=.../CPackConfig.cmake -DOUT=... -DARCHIVE=name.zip -P check_package.cmake
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${OUT})
@@ -14,7 +15,7 @@ if(NOT status EQUAL 0)
 endif()
 string(REGEX MATCHALL "[^\n]+" entries "${listing}")
 list(SORT entries)
-set(expected INSTALL.md LICENSE Tallyrig.dll)
+set(expected INSTALL.md LICENSE Tallyrig.dll tallyrig-stats.exe)
 if(NOT "${entries}" STREQUAL "${expected}")
   message(FATAL_ERROR "${ARCHIVE} holds ${entries}, expected ${expected}")
 endif()

@@ -5,14 +5,14 @@
 # A crash leaves its input in build/fuzz/artifacts/; minimise it with
 #   build/fuzz/bin/fuzz-TARGET -minimize_crash=1 -runs=10000 ARTIFACT
 # and add it to tests/fuzz/regressions/. Exits 1 when a target crashed.
-#   tests/fuzz/run.sh [SECONDS] [TARGET ...]      targets: scenario-parser replay
+#   tests/fuzz/run.sh [SECONDS] [TARGET ...]      targets: scenario-parser replay statistics-reader
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(scenario-parser replay)
+[ ${#targets[@]} -gt 0 ] || targets=(scenario-parser replay statistics-reader)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
@@ -24,15 +24,21 @@ for target in "${targets[@]}"; do
   # A working corpus per target: libFuzzer adds what it finds to the first folder.
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
-  seeds=(scenarios/*.json tests/fuzz/corpus/* tests/fuzz/regressions/*)
-  while IFS= read -r -d '' file; do seeds+=("$file"); done \
-    < <(find tests/scenarios -name '*.json' -print0)
+  dictionary=(-dict=tests/fuzz/scenario.dict)
+  if [ "$target" = statistics-reader ]; then
+    seeds=(tests/stats/cli/data/Tallyrig/*/*.csv tests/fuzz/statistics-corpus/*)
+    dictionary=()
+  else
+    seeds=(scenarios/*.json tests/fuzz/corpus/* tests/fuzz/regressions/*)
+    while IFS= read -r -d '' file; do seeds+=("$file"); done \
+      < <(find tests/scenarios -name '*.json' -print0)
+  fi
   for seed in "${seeds[@]}"; do
     [ -f "$seed" ] && cp "$seed" "$corpus/seed-$(echo "$seed" | tr '/' '_')"
   done
   log="$build/fuzz-$target.log"
   result=0
-  "$build/bin/fuzz-$target" "$corpus" -dict=tests/fuzz/scenario.dict \
+  "$build/bin/fuzz-$target" "$corpus" "${dictionary[@]}" \
     -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
     -artifact_prefix="$build/artifacts/$target-" >"$log" 2>&1 || result=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)

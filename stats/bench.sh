@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# How long tallyrig-stats takes over a long history, and how much memory: a made-up history of
+# 100,000 matches (generated once, kept in build/bench/), the summary run 5 times (wall time and
+# peak resident memory from GNU time), the CSV export once, and in the same run pandas over the
+# same files with sep=", " and the python engine (Debian's python3-pandas; left out when missing).
+# Measures only; judges nothing.
+#   stats/bench.sh [MATCHES [RUNS]]      default: 100000 5; builds the bench preset (Release)
+#   stats/bench.sh --smoke BIN_DIR       1,000 matches, one run, binaries from BIN_DIR, no pandas
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+smoke=false
+if [ "${1:-}" = --smoke ]; then
+  smoke=true
+  bin=${2:?--smoke needs the folder of tallyrig-stats and tallyrig-stats-history}
+  matches=1000
+  runs=1
+  data=$(mktemp -d)
+  trap 'rm -rf "$data"' EXIT
+else
+  matches=${1:-100000}
+  runs=${2:-5}
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench --target tallyrig-stats tallyrig-stats-history >/dev/null
+  bin=build/bench/bin
+  data=build/bench/stats-history-$matches
+fi
+if [ ! -d "$data/Tallyrig" ]; then
+  # Sessions of a few matches most days: 100,000 matches span about 33 years.
+  "$bin/tallyrig-stats-history" --data-dir "$data" --matches "$matches" --seed 1 --start 1994-01-03
+fi
+files=$(find "$data/Tallyrig" -name '*.csv' | wc -l)
+bytes=$(find "$data/Tallyrig" -name '*.csv' -exec cat {} + | wc -c)
+years=$(find "$data/Tallyrig" -mindepth 1 -maxdepth 1 -type d | wc -l)
+echo "history: $matches matches in $files files over $years years, $((bytes / 1048576)) MiB"
+
+out=$(mktemp -d)
+times=()
+peak=0
+for ((run = 1; run <= runs; run++)); do
+  /usr/bin/time -f '%e %M' -o "$out/time" "$bin/tallyrig-stats" --data-dir "$data" >"$out/summary" 2>"$out/err"
+  read -r seconds kib <"$out/time"
+  times+=("$seconds")
+  [ "$kib" -gt "$peak" ] && peak=$kib
+done
+sorted=$(printf '%s\n' "${times[@]}" | sort -n | tr '\n' ' ')
+median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+echo "tallyrig-stats summary: median $median s over $runs runs ($sorted), peak memory $((peak / 1024)) MiB"
+/usr/bin/time -f '%e %M' -o "$out/time" "$bin/tallyrig-stats" --data-dir "$data" --csv "$out/export.csv" >/dev/null 2>&1
+read -r seconds kib <"$out/time"
+echo "tallyrig-stats --csv: $seconds s, peak memory $((kib / 1024)) MiB, $(($(wc -l <"$out/export.csv") - 1)) rows"
+
+if ! $smoke && /usr/bin/python3 -c 'import pandas' 2>/dev/null; then
+  /usr/bin/python3 - "$data" "$out/export.csv" <<'PYTHON'
+import glob, resource, sys, time
+import pandas
+
+data, export = sys.argv[1], sys.argv[2]
+files = sorted(glob.glob(data + "/Tallyrig/*/*.csv"))
+try:
+    pandas.read_csv(files[0], sep=", ", engine="python")
+    plain = "reads the first file"
+except Exception as error:
+    plain = "fails on the first file: " + str(error).splitlines()[0]
+start = time.perf_counter()
+rows = 0
+for name in files:
+    # As above, but skipping the lines it cannot split, so that it gets through every file.
+    rows += len(pandas.read_csv(name, sep=", ", engine="python", on_bad_lines="skip"))
+seconds = time.perf_counter() - start
+peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss // 1024
+print(f'pandas.read_csv(sep=", ", engine="python"): {plain}')
+print(f'pandas.read_csv(sep=", ", engine="python", on_bad_lines="skip") over the same files: '
+      f"{seconds:.2f} s, peak memory {peak} MiB (the whole process), {rows} rows "
+      "(repeated headers included, split names dropped)")
+start = time.perf_counter()
+frame = pandas.read_csv(export)
+seconds = time.perf_counter() - start
+print(f"pandas.read_csv(export.csv) with default options: {seconds:.2f} s, {len(frame)} rows, "
+      f"{len(frame.columns)} columns, is_player {frame['is_player'].dtype}, mmr {frame['mmr'].dtype}")
+PYTHON
+fi
+rm -rf "$out"

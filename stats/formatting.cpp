@@ -1,0 +1,64 @@
+#include <fmt/format.h>
+
+#include "stats/outputs.h"
+
+namespace tallyrig::stats {
+
+std::string isoTime(std::int64_t minutes) {
+  const LocalTime time = LocalTime::fromMinutes(minutes);
+  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}", time.year, time.month, time.day, time.hour,
+                     time.minute);
+}
+
+std::string ratingText(double mmr) {
+  return fmt::format("{:g}", mmr);
+}
+
+std::string validUtf8(std::string_view text) {
+  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    unsigned char low = 0x80;   // the second byte's range, narrowed against overlong forms and
+    unsigned char high = 0xBF;  // surrogates
+    if (lead < 0x80) {
+      length = 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    }
+    bool valid = length > 0 && i + length <= text.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      valid = k == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
+    }
+    if (valid) {
+      out.append(text.substr(i, length));
+      i += length;
+    } else {
+      out.append(kReplacement);
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string printable(std::string_view text) {
+  std::string out = validUtf8(text);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return out;
+}
+
+}  // namespace tallyrig::stats

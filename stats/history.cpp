@@ -1,0 +1,198 @@
+#include "stats/history.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+namespace tallyrig::stats {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file full of garbage would otherwise bury everything else on the terminal.
+constexpr std::size_t kWarningsShownPerFile = 20;
+constexpr std::size_t kReadBytes = 1 << 16;
+
+class BlockCollector final : public ReaderEvents {
+ public:
+  BlockCollector(History& history, const std::string& label, int year, std::string_view playlist,
+                 const WarningSink& warn)
+      : history_(history),
+        label_(label),
+        warn_(warn),
+        year_(year),
+        playlist_(history.playlistIndex(playlist)) {}
+
+  ~BlockCollector() override {
+    if (hidden_ > 0) warn_(fmt::format("{}: {} more problems not shown", label_, hidden_));
+  }
+
+  void blockStarted(std::size_t) override {
+    current_ = Match{};
+    current_.firstRow = static_cast<std::uint32_t>(history_.rows.size());
+    current_.playlist = playlist_;
+    current_.year = year_;
+  }
+
+  void rowRead(const RowFields& fields, std::size_t line) override {
+    const std::int64_t minutes = fields.time.minutes();
+    if (current_.rowCount == 0) {
+      current_.minutes = minutes;
+    } else if (minutes != current_.minutes) {
+      warning(line, "the timestamp differs from the block's first row");
+    }
+    Row row;
+    row.name = history_.intern(fields.name);
+    row.playerId = history_.intern(fields.playerId);
+    row.counters = fields.counters;
+    row.teamGoals = fields.teamGoals;
+    row.mmr = fields.mmr;
+    row.colour = fields.colour;
+    row.win = fields.win;
+    history_.rows.push_back(row);
+    ++current_.rowCount;
+  }
+
+  void blockEnded() override {
+    if (current_.rowCount > 0) history_.matches.push_back(current_);
+  }
+
+  void warning(std::size_t line, std::string_view what) override {
+    ++history_.warnings;
+    if (shown_ < kWarningsShownPerFile) {
+      ++shown_;
+      warn_(fmt::format("{}:{}: {}", label_, line, what));
+    } else {
+      ++hidden_;
+    }
+  }
+
+ private:
+  History& history_;
+  const std::string& label_;
+  const WarningSink& warn_;
+  int year_;
+  std::uint32_t playlist_;
+  Match current_;
+  std::size_t shown_ = 0;
+  std::size_t hidden_ = 0;
+};
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+std::unique_ptr<std::FILE, FileCloser> openForReading(const fs::path& path) {
+#if defined(_WIN32)
+  return std::unique_ptr<std::FILE, FileCloser>(_wfopen(path.c_str(), L"rb"));
+#else
+  return std::unique_ptr<std::FILE, FileCloser>(std::fopen(path.c_str(), "rb"));
+#endif
+}
+
+bool isYearFolderName(const std::string& name) {
+  return name.size() == 4 &&
+         std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Entries of a folder sorted by name; a folder that cannot be listed is reported and skipped.
+std::vector<fs::directory_entry> sortedEntries(const fs::path& folder, const WarningSink& warn) {
+  std::vector<fs::directory_entry> entries;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    entries.push_back(*it);
+  }
+  // A missing folder holds no files; the caller says so once.
+  if (error && error != std::errc::no_such_file_or_directory) {
+    warn(fmt::format("{}: cannot list the folder: {}", displayPath(folder), error.message()));
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+  return entries;
+}
+
+}  // namespace
+
+TextId History::intern(std::string_view text) {
+  if (const auto found = textIds_.find(text); found != textIds_.end()) return found->second;
+  const auto id = static_cast<TextId>(texts_.size());
+  texts_.emplace_back(text);
+  textIds_.emplace(texts_.back(), id);
+  return id;
+}
+
+const TextId* History::find(std::string_view text) const {
+  const auto found = textIds_.find(text);
+  return found == textIds_.end() ? nullptr : &found->second;
+}
+
+std::uint32_t History::playlistIndex(std::string_view name) {
+  const auto found = std::find(playlists.begin(), playlists.end(), name);
+  if (found != playlists.end()) return static_cast<std::uint32_t>(found - playlists.begin());
+  playlists.emplace_back(name);
+  return static_cast<std::uint32_t>(playlists.size() - 1);
+}
+
+std::string displayPath(const fs::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
+void readStatisticsText(std::string_view text, const std::string& label, int year,
+                        std::string_view playlist, History& history, const WarningSink& warn) {
+  BlockCollector collector(history, label, year, playlist, warn);
+  StatisticsReader reader(collector);
+  reader.feed(text);
+  reader.finish();
+}
+
+std::vector<StatisticsFile> findStatisticsFiles(const fs::path& dataFolder,
+                                                const WarningSink& warn) {
+  std::vector<StatisticsFile> files;
+  for (const fs::directory_entry& yearFolder : sortedEntries(dataFolder / "Tallyrig", warn)) {
+    const std::string name = yearFolder.path().filename().string();
+    std::error_code error;
+    if (!isYearFolderName(name) || !yearFolder.is_directory(error)) continue;
+    for (const fs::directory_entry& entry : sortedEntries(yearFolder.path(), warn)) {
+      if (entry.path().extension() != ".csv" || !entry.is_regular_file(error)) continue;
+      const std::u8string stem = entry.path().stem().u8string();
+      files.push_back({entry.path(), std::stoi(name), std::string(stem.begin(), stem.end())});
+    }
+  }
+  return files;
+}
+
+History readHistory(const std::vector<StatisticsFile>& files, const WarningSink& warn) {
+  History history;
+  std::string buffer(kReadBytes, '\0');
+  for (const StatisticsFile& file : files) {
+    const std::string label = displayPath(file.path);
+    errno = 0;
+    const auto stream = openForReading(file.path);
+    if (!stream) {
+      ++history.warnings;
+      warn(fmt::format("{}: cannot open: {}", label,
+                       std::error_code(errno, std::generic_category()).message()));
+      continue;
+    }
+    BlockCollector collector(history, label, file.year, file.playlist, warn);
+    StatisticsReader reader(collector);
+    std::size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), stream.get())) > 0) {
+      reader.feed(std::string_view(buffer.data(), got));
+    }
+    if (std::ferror(stream.get())) {
+      ++history.warnings;
+      warn(fmt::format("{}: a read failed; the rest of the file is skipped", label));
+    }
+    reader.finish();
+    ++history.filesRead;
+  }
+  return history;
+}
+
+}  // namespace tallyrig::stats

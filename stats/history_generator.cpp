@@ -1,0 +1,166 @@
+// Writes a made-up history of matches as the plugin would have written it, for the sample
+// report, the browser test and the benchmark:
+//   tallyrig-stats-history --data-dir DIR --matches N [--seed S] [--start YYYY-MM-DD]
+// One player ("Ana", Steam|76561198000000001|0) plays sessions of a few matches a day across the
+// ranked and casual playlists; ratings wander, team-mates and opponents come from fixed pools.
+// The same seed gives the same files.
+
+#include <fmt/format.h>
+
+#include <CLI/CLI.hpp>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "stats/statistics_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tallyrig::stats::LocalTime;
+
+struct Playlist {
+  const char* name;
+  int teamSize;
+  bool ranked;
+};
+
+constexpr std::array<Playlist, 6> kPlaylists = {{{"Duel_Ranked", 1, true},
+                                                 {"Doubles_Ranked", 2, true},
+                                                 {"Standard_Ranked", 3, true},
+                                                 {"Casual", 3, false},
+                                                 {"Hoops_Ranked", 2, true},
+                                                 {"Rumble", 3, false}}};
+
+constexpr const char* kOwnerName = "Ana";
+constexpr const char* kOwnerId = "Steam|76561198000000001|0";
+
+struct Person {
+  std::string name;
+  std::string id;
+};
+
+std::vector<Person> pool(const char* prefix, int count, std::mt19937_64& random) {
+  // A few names hold what trips up a plain split: the separator, quotes, accents.
+  static const std::array<const char*, 6> kOdd = {
+      "Nova, Jr.", "Zo\xc3\xab", "\"Q\"", "", "Kai , ", "\xe5\xa4\xa9\xe4\xbd\xbf"};
+  std::vector<Person> people;
+  for (int i = 0; i < count; ++i) {
+    std::string name = i < static_cast<int>(kOdd.size()) && random() % 4 == 0
+                           ? kOdd[static_cast<std::size_t>(i)]
+                           : fmt::format("{}{}", prefix, i);
+    people.push_back({name, fmt::format("{}|{}|0", i % 3 == 0 ? "Epic" : "Steam",
+                                        76561198100000000ULL + random() % 100000000ULL)});
+  }
+  return people;
+}
+
+class Writer {
+ public:
+  explicit Writer(fs::path root) : root_(std::move(root)) {}
+  std::ofstream& file(int year, const char* playlist) {
+    if (year != year_) {
+      files_.clear();
+      year_ = year;
+    }
+    auto found = files_.find(playlist);
+    if (found == files_.end()) {
+      const fs::path folder = root_ / "Tallyrig" / std::to_string(year);
+      fs::create_directories(folder);
+      found = files_
+                  .emplace(playlist, std::ofstream(folder / (std::string(playlist) + ".csv"),
+                                                   std::ios::binary | std::ios::app))
+                  .first;
+    }
+    return found->second;
+  }
+
+ private:
+  fs::path root_;
+  int year_ = 0;
+  std::map<std::string, std::ofstream> files_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dataDir;
+  std::uint64_t matches = 1000;
+  std::uint64_t seed = 1;
+  std::string start = "2022-01-03";
+  CLI::App app{"Writes a made-up history of matches as statistics files"};
+  app.add_option("--data-dir", dataDir, "Where Tallyrig/ is made")->required();
+  app.add_option("--matches", matches, "How many matches")->capture_default_str();
+  app.add_option("--seed", seed, "Seed of the random choices")->capture_default_str();
+  app.add_option("--start", start, "The first day (YYYY-MM-DD)")->capture_default_str();
+  CLI11_PARSE(app, argc, argv);
+  const auto first = tallyrig::stats::parseIsoDate(start);
+  if (!first) {
+    std::fprintf(stderr, "--start: expected YYYY-MM-DD\n");
+    return 2;
+  }
+
+  std::mt19937_64 random(seed);
+  const auto uniform = [&](int low, int high) {
+    return low + static_cast<int>(random() % static_cast<std::uint64_t>(high - low + 1));
+  };
+  const std::vector<Person> mates = pool("Mate", 30, random);
+  const std::vector<Person> rivals = pool("Rival", 400, random);
+  std::array<double, kPlaylists.size()> ratings = {980, 1104.5, 1020, 600, 870, 640};
+  Writer writer{fs::path(dataDir)};
+
+  std::int64_t day = LocalTime{first->year, first->month, first->day, 0, 0}.minutes() / 1440;
+  std::uint64_t written = 0;
+  while (written < matches) {
+    for (int session = uniform(0, 3); session > 0 && written < matches; --session) {
+      std::int64_t minute = day * 1440 + uniform(9, 22) * 60 + uniform(0, 59);
+      const std::size_t playlistIndex = static_cast<std::size_t>(uniform(0, 5));
+      const Playlist& playlist = kPlaylists[playlistIndex];
+      for (int game = uniform(2, 9); game > 0 && written < matches; --game, ++written) {
+        minute += uniform(7, 14);
+        const LocalTime time = LocalTime::fromMinutes(minute);
+        const std::string timestamp = fmt::format("{:02}/{:02}/{:04} {:02}:{:02}", time.month,
+                                                  time.day, time.year, time.hour, time.minute);
+        int own = uniform(0, 5);
+        const int other = uniform(0, 5);
+        if (own == 0 && other == 0) own = 1;  // a 0-0 match leaves no block
+        const bool win = own > other;
+        double& rating = ratings[playlistIndex];
+        rating +=
+            win ? uniform(6, 11) + 0.25 * uniform(0, 3) : -uniform(6, 11) - 0.5 * uniform(0, 1);
+        const bool ownBlue = uniform(0, 1) == 0;
+
+        std::string block(tallyrig::stats::kHeaderLine);
+        block += '\n';
+        const auto addRow = [&](const Person& person, bool ownSide, int goals, double mmr) {
+          block += fmt::format("{}, {}, {}, {}, {}, {}, {}, {}, {:g}, {}, {}, {}, {}\n",
+                               ownSide == ownBlue ? "Blue" : "Orange", person.name, goals,
+                               uniform(0, 2), uniform(0, 3), goals + uniform(0, 3), uniform(0, 2),
+                               100 * goals + uniform(20, 400), static_cast<float>(mmr),
+                               ownSide ? own : other, (ownSide ? win : !win) ? "WIN" : "LOSS",
+                               timestamp, person.id);
+        };
+        // The team's goals spread over its players, the owner first.
+        std::vector<int> ownGoals(static_cast<std::size_t>(playlist.teamSize), 0);
+        std::vector<int> otherGoals(ownGoals.size(), 0);
+        for (int g = 0; g < own; ++g) ++ownGoals[random() % ownGoals.size()];
+        for (int g = 0; g < other; ++g) ++otherGoals[random() % otherGoals.size()];
+        addRow({kOwnerName, kOwnerId}, true, ownGoals[0], rating);
+        for (std::size_t i = 1; i < ownGoals.size(); ++i) {
+          addRow(mates[random() % mates.size()], true, ownGoals[i], rating + uniform(-80, 80));
+        }
+        for (const int goals : otherGoals)
+          addRow(rivals[random() % rivals.size()], false, goals, 0);
+        block += "\n\n";
+        writer.file(time.year, playlist.name) << block;
+      }
+    }
+    ++day;
+  }
+  return 0;
+}

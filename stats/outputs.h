@@ -1,0 +1,43 @@
+#pragma once
+
+// What the program writes: the summary for the terminal, the same figures as JSON, the clean CSV
+// export and the HTML report. The export and the report grow with the history and are written
+// to a stream a piece at a time.
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "stats/history.h"
+#include "stats/summary.h"
+
+namespace tallyrig::stats {
+
+// "2024-03-07T21:05"
+std::string isoTime(std::int64_t minutes);
+// As the file writes a rating: printf's %g.
+std::string ratingText(double mmr);
+
+// An aligned table per playlist and overall, then the last session.
+std::string summaryText(const Summary& summary);
+
+std::string summaryJson(const Summary& summary);
+
+// RFC 4180: one row per player per match that the filters admit, CR LF line ends, UTF-8 with a
+// byte-order mark (spreadsheets guess another encoding without it); bytes that are not UTF-8
+// become U+FFFD. `match` numbers every block read, 1 upward, whatever the filters drop.
+void writeCsvExport(std::ostream& out, const History& history, TextId player,
+                    const Filters& filters);
+
+// One file that opens from disk without any network access.
+void writeHtmlReport(std::ostream& out, const History& history, const Summary& summary,
+                     const std::vector<PlayerMatch>& matches, const Companions& companions);
+
+// Invalid UTF-8 sequences replaced by U+FFFD.
+std::string validUtf8(std::string_view text);
+// For the terminal: also every control character, which could steer it, replaced by '?'.
+std::string printable(std::string_view text);
+
+}  // namespace tallyrig::stats

@@ -1,0 +1,245 @@
+#include "stats/statistics_reader.h"
+
+#include <charconv>
+#include <chrono>
+#include <string>
+#include <system_error>
+
+namespace tallyrig::stats {
+namespace {
+
+constexpr std::string_view kSeparator = ", ";
+constexpr std::string_view kBlue = "Blue, ";
+constexpr std::string_view kOrange = "Orange, ";
+constexpr std::size_t kTimestampBytes = 16;  // MM/DD/YYYY HH:MM
+
+bool readInt(std::string_view text, std::int32_t& value) {
+  if (text.empty()) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+bool readRating(std::string_view text, double& value) {
+  if (text.empty()) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
+bool readDigits(std::string_view text, int& value) {
+  value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return !text.empty();
+}
+
+bool isCalendarDay(int year, int month, int day) {
+  using namespace std::chrono;
+  return year_month_day(std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
+                        std::chrono::day(static_cast<unsigned>(day)))
+      .ok();
+}
+
+// Takes the last field off `text`: what follows its last separator.
+bool takeLast(std::string_view& text, std::string_view& field) {
+  const std::size_t at = text.rfind(kSeparator);
+  if (at == std::string_view::npos) return false;
+  field = text.substr(at + kSeparator.size());
+  text = text.substr(0, at);
+  return true;
+}
+
+// "NAME, GOALS, ASSISTS, SAVES, SHOTS, DEMOS, SCORE, MMR, TEAM GOALS, W/L", taken from the right.
+bool readCountersAndName(std::string_view text, RowFields& row) {
+  std::string_view field;
+  if (!takeLast(text, field)) return false;
+  if (field == "WIN") {
+    row.win = true;
+  } else if (field == "LOSS") {
+    row.win = false;
+  } else {
+    return false;
+  }
+  if (!takeLast(text, field) || !readInt(field, row.teamGoals)) return false;
+  if (!takeLast(text, field) || !readRating(field, row.mmr)) return false;
+  Counters& counters = row.counters;
+  for (std::int32_t* counter : {&counters.score, &counters.demos, &counters.shots, &counters.saves,
+                                &counters.assists, &counters.goals}) {
+    if (!takeLast(text, field) || !readInt(field, *counter)) return false;
+  }
+  row.name = text;
+  return true;
+}
+
+}  // namespace
+
+std::int64_t LocalTime::minutes() const {
+  using namespace std::chrono;
+  const sys_days date = std::chrono::year(year) / std::chrono::month(static_cast<unsigned>(month)) /
+                        std::chrono::day(static_cast<unsigned>(day));
+  return std::int64_t{date.time_since_epoch().count()} * 1440 + hour * 60 + minute;
+}
+
+LocalTime LocalTime::fromMinutes(std::int64_t minutes) {
+  using namespace std::chrono;
+  std::int64_t days = minutes / 1440;
+  std::int64_t within = minutes % 1440;
+  if (within < 0) {
+    within += 1440;
+    --days;
+  }
+  const year_month_day date{sys_days(std::chrono::days(days))};
+  return {static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+          static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(within / 60),
+          static_cast<int>(within % 60)};
+}
+
+std::optional<LocalTime> parseTimestamp(std::string_view text) {
+  if (text.size() != kTimestampBytes || text[2] != '/' || text[5] != '/' || text[10] != ' ' ||
+      text[13] != ':') {
+    return std::nullopt;
+  }
+  LocalTime time;
+  if (!readDigits(text.substr(0, 2), time.month) || !readDigits(text.substr(3, 2), time.day) ||
+      !readDigits(text.substr(6, 4), time.year) || !readDigits(text.substr(11, 2), time.hour) ||
+      !readDigits(text.substr(14, 2), time.minute)) {
+    return std::nullopt;
+  }
+  if (time.hour > 23 || time.minute > 59 || !isCalendarDay(time.year, time.month, time.day)) {
+    return std::nullopt;
+  }
+  return time;
+}
+
+std::optional<LocalDate> parseIsoDate(std::string_view text) {
+  LocalDate date;
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-' ||
+      !readDigits(text.substr(0, 4), date.year) || !readDigits(text.substr(5, 2), date.month) ||
+      !readDigits(text.substr(8, 2), date.day) || !isCalendarDay(date.year, date.month, date.day)) {
+    return std::nullopt;
+  }
+  return date;
+}
+
+std::optional<RowFields> parseRow(std::string_view line) {
+  RowFields row;
+  std::string_view rest;
+  if (line.starts_with(kBlue)) {
+    row.colour = Colour::Blue;
+    rest = line.substr(kBlue.size());
+  } else if (line.starts_with(kOrange)) {
+    row.colour = Colour::Orange;
+    rest = line.substr(kOrange.size());
+  } else {
+    return std::nullopt;
+  }
+  // Each separator from the right may be the one between the timestamp and the id; the first
+  // at which everything before it reads right wins.
+  constexpr std::size_t kBeforeId = kSeparator.size() + kTimestampBytes;
+  for (std::size_t at = rest.rfind(kSeparator); at != std::string_view::npos && at >= kBeforeId;
+       at = rest.rfind(kSeparator, at - 1)) {
+    if (rest.substr(at - kBeforeId, kSeparator.size()) != kSeparator) continue;
+    const auto time = parseTimestamp(rest.substr(at - kTimestampBytes, kTimestampBytes));
+    if (!time || !readCountersAndName(rest.substr(0, at - kBeforeId), row)) continue;
+    row.time = *time;
+    row.playerId = rest.substr(at + kSeparator.size());
+    return row;
+  }
+  return std::nullopt;
+}
+
+void StatisticsReader::feed(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const std::size_t end = bytes.find('\n');
+    const std::string_view piece = bytes.substr(0, end);
+    // One byte more than the limit leaves room for the CR of a CR LF line end.
+    if (!overlong_ && pending_.size() + piece.size() > kMaxLineBytes + 1) {
+      overlong_ = true;
+      pending_.clear();
+    }
+    if (end == std::string_view::npos) {
+      if (!overlong_) pending_.append(piece);
+      return;
+    }
+    ++lineNumber_;
+    if (overlong_) {
+      events_.warning(lineNumber_, "a line longer than 4096 bytes; skipped");
+      overlong_ = false;
+    } else if (pending_.empty()) {
+      onLine(piece, true);
+    } else {
+      pending_.append(piece);
+      onLine(pending_, true);
+      pending_.clear();
+    }
+    bytes.remove_prefix(end + 1);
+  }
+}
+
+void StatisticsReader::finish() {
+  if (overlong_) {
+    events_.warning(++lineNumber_, "a line longer than 4096 bytes; skipped");
+  } else if (!pending_.empty()) {
+    ++lineNumber_;
+    onLine(pending_, false);
+  }
+  pending_.clear();
+  overlong_ = false;
+  if (inBlock_) endBlock();
+}
+
+void StatisticsReader::onLine(std::string_view line, bool terminated) {
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  if (line.size() > kMaxLineBytes) {
+    events_.warning(lineNumber_, "a line longer than 4096 bytes; skipped");
+    return;
+  }
+  if (line.empty()) {
+    if (inBlock_) endBlock();
+    return;
+  }
+  if (line.ends_with(kHeaderLine)) {
+    if (line.size() > kHeaderLine.size()) {
+      events_.warning(lineNumber_, "a line cut off before a header line; skipped");
+    } else if (inBlock_) {
+      events_.warning(lineNumber_, "a header line inside a block: the block before it has no end");
+    }
+    if (inBlock_) endBlock();
+    inBlock_ = true;
+    rowsInBlock_ = 0;
+    blockLine_ = lineNumber_;
+    events_.blockStarted(lineNumber_);
+    return;
+  }
+  const std::optional<RowFields> row = parseRow(line);
+  if (!row) {
+    events_.warning(lineNumber_, terminated
+                                     ? "not a header line, a row or an empty line; skipped"
+                                     : "the file ends inside a line; the cut-off line is skipped");
+    return;
+  }
+  if (!inBlock_) {
+    events_.warning(lineNumber_, "a row with no header line before it; skipped");
+    return;
+  }
+  if (rowsInBlock_ >= kMaxRowsPerBlock) {
+    if (rowsInBlock_++ == kMaxRowsPerBlock) {
+      events_.warning(lineNumber_, "more than 64 rows in one block; the rest are skipped");
+    }
+    return;
+  }
+  events_.rowRead(*row, lineNumber_);
+  ++rowsInBlock_;
+  if (!terminated) {
+    events_.warning(lineNumber_, "the file ends inside a line; the last block may be cut off");
+  }
+}
+
+void StatisticsReader::endBlock() {
+  if (rowsInBlock_ == 0) events_.warning(blockLine_, "a header line with no rows after it");
+  inBlock_ = false;
+  events_.blockEnded();
+}
+
+}  // namespace tallyrig::stats

@@ -1,0 +1,122 @@
+#pragma once
+
+// Whose statistics, which matches, and the figures the summary, the JSON file and the report
+// show.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "stats/history.h"
+
+namespace tallyrig::stats {
+
+struct Filters {
+  std::optional<LocalDate> since;  // matches on or after this day
+  std::optional<std::string> playlist;
+  bool admits(const History& history, const Match& match) const;
+};
+
+struct OwnerChoice {
+  TextId player = 0;
+  std::size_t firstRows = 0;  // blocks whose first row is the player's
+};
+
+// The id in the first row of the most blocks: the plugin writes the local player first, so
+// this is whoever played the matches. On a tie, the id read first.
+std::optional<OwnerChoice> chooseOwner(const History& history);
+
+struct PlayerMatch {
+  std::uint32_t match = 0;
+  std::uint32_t row = 0;  // the player's first row in it
+};
+
+// The matches the filters admit in which the player has a row, oldest first; matches with the
+// same timestamp stay in reading order.
+std::vector<PlayerMatch> findPlayerMatches(const History& history, TextId player,
+                                           const Filters& filters);
+
+// -1 marks a row the game never filled and 0 a player whose rating was not read: only a
+// finite value above 0 is a rating.
+bool isRating(double mmr);
+
+struct Streak {
+  bool win = false;
+  std::size_t length = 0;
+};
+
+struct Figures {
+  std::string label;  // the playlist, or "all"
+  std::size_t matches = 0;
+  std::size_t wins = 0;
+  std::size_t losses = 0;
+  std::int64_t goals = 0;
+  std::int64_t assists = 0;
+  std::int64_t saves = 0;
+  std::int64_t shots = 0;
+  std::int64_t demos = 0;
+  std::int64_t score = 0;
+  std::optional<double> firstMmr;
+  std::optional<double> latestMmr;
+  std::optional<double> mmrChange;
+  std::size_t longestWinStreak = 0;
+  Streak currentStreak;
+  std::int64_t firstMinutes = 0;
+  std::int64_t latestMinutes = 0;
+
+  double winRate() const {
+    return matches == 0 ? 0.0 : static_cast<double>(wins) / static_cast<double>(matches);
+  }
+  double perMatch(std::int64_t total) const;
+};
+
+struct RatingChange {
+  std::string playlist;
+  double change = 0;
+};
+
+// The latest matches that follow each other with gaps under an hour.
+struct Session {
+  std::int64_t firstMinutes = 0;
+  std::int64_t latestMinutes = 0;
+  std::size_t matches = 0;
+  std::size_t wins = 0;
+  std::size_t losses = 0;
+  std::vector<RatingChange> ratingChanges;  // per playlist, where ratings are known
+  std::optional<double> mmrChange;          // their sum
+};
+
+inline constexpr std::int64_t kSessionGapMinutes = 60;
+
+struct Summary {
+  std::string player;
+  Filters filters;
+  std::vector<Figures> playlists;  // by name
+  Figures overall;                 // ratings are per playlist: only the sum of their changes
+  std::optional<Session> lastSession;
+};
+
+Summary summarise(const History& history, TextId player, const Filters& filters,
+                  const std::vector<PlayerMatch>& matches);
+
+// The players met most often beside and against the player, with the player's results.
+struct Companion {
+  TextId playerId = 0;
+  TextId name = 0;  // the latest name seen
+  std::size_t matches = 0;
+  std::size_t wins = 0;
+  std::size_t losses = 0;
+};
+
+struct Companions {
+  std::vector<Companion> teamMates;
+  std::vector<Companion> opponents;
+};
+
+// At most `limit` of each, most matches first, then by id.
+Companions findCompanions(const History& history, TextId player,
+                          const std::vector<PlayerMatch>& matches, std::size_t limit);
+
+}  // namespace tallyrig::stats

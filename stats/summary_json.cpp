@@ -1,0 +1,84 @@
+#include <fmt/format.h>
+
+#include <nlohmann/json.hpp>
+
+#include "stats/outputs.h"
+
+namespace tallyrig::stats {
+namespace {
+
+// Keys in the order a reader expects them, not sorted.
+using json = nlohmann::ordered_json;
+
+json optionalNumber(const std::optional<double>& value) {
+  return value ? json(*value) : json(nullptr);
+}
+
+json figuresJson(const Figures& figures) {
+  json out = {
+      {"matches", figures.matches},
+      {"wins", figures.wins},
+      {"losses", figures.losses},
+      {"win_rate", figures.winRate()},
+      {"per_match",
+       {{"goals", figures.perMatch(figures.goals)},
+        {"assists", figures.perMatch(figures.assists)},
+        {"saves", figures.perMatch(figures.saves)},
+        {"shots", figures.perMatch(figures.shots)},
+        {"demos", figures.perMatch(figures.demos)},
+        {"score", figures.perMatch(figures.score)}}},
+      {"mmr_first", optionalNumber(figures.firstMmr)},
+      {"mmr_latest", optionalNumber(figures.latestMmr)},
+      {"mmr_change", optionalNumber(figures.mmrChange)},
+      {"longest_win_streak", figures.longestWinStreak},
+      {"current_streak", figures.currentStreak.length == 0
+                             ? json(nullptr)
+                             : json{{"result", figures.currentStreak.win ? "WIN" : "LOSS"},
+                                    {"length", figures.currentStreak.length}}},
+      {"first_match", figures.matches == 0 ? json(nullptr) : json(isoTime(figures.firstMinutes))},
+      {"latest_match", figures.matches == 0 ? json(nullptr) : json(isoTime(figures.latestMinutes))},
+  };
+  return out;
+}
+
+}  // namespace
+
+std::string summaryJson(const Summary& summary) {
+  json playlists = json::array();
+  for (const Figures& figures : summary.playlists) {
+    json entry = {{"playlist", figures.label}};
+    entry.update(figuresJson(figures));
+    playlists.push_back(std::move(entry));
+  }
+  json session = nullptr;
+  if (summary.lastSession) {
+    const Session& last = *summary.lastSession;
+    json changes = json::object();
+    for (const RatingChange& change : last.ratingChanges) changes[change.playlist] = change.change;
+    session = {{"first_match", isoTime(last.firstMinutes)},
+               {"latest_match", isoTime(last.latestMinutes)},
+               {"matches", last.matches},
+               {"wins", last.wins},
+               {"losses", last.losses},
+               {"mmr_change", optionalNumber(last.mmrChange)},
+               {"mmr_change_per_playlist", std::move(changes)}};
+  }
+  json since = nullptr;
+  if (summary.filters.since) {
+    const LocalDate& date = *summary.filters.since;
+    since = fmt::format("{:04}-{:02}-{:02}", date.year, date.month, date.day);
+  }
+  const json document = {
+      {"player", summary.player},
+      {"filters",
+       {{"since", since},
+        {"playlist", summary.filters.playlist ? json(*summary.filters.playlist) : json(nullptr)}}},
+      {"playlists", std::move(playlists)},
+      {"overall", figuresJson(summary.overall)},
+      {"last_session", std::move(session)},
+  };
+  // Names and ids are whatever bytes the game gave; JSON must be UTF-8.
+  return document.dump(2, ' ', false, json::error_handler_t::replace) + '\n';
+}
+
+}  // namespace tallyrig::stats

@@ -1,0 +1,177 @@
+// What the program writes: the summary text byte for byte, the CSV export's quoting, encoding
+// and numbering, the JSON figures, and a report that no name can break out of.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "stats/chart_js.h"
+#include "stats/outputs.h"
+#include "test_history.h"
+
+namespace {
+
+using namespace tallyrig::stats;
+using tallyrig::stats::testing::addFile;
+using tallyrig::stats::testing::blockText;
+using tallyrig::stats::testing::TestRow;
+
+const TestRow kAna{"Blue", "Ana", 2, "1204.5", 2, true, "Steam|1|0"};
+const TestRow kCy{"Orange", "Cy, the \"3rd\"", 1, "0", 1, false, "PS4|3|0"};
+
+History sampleHistory() {
+  History history;
+  TestRow anaLater = kAna;
+  anaLater.mmr = "1213.25";
+  TestRow anaLost = kAna;
+  anaLost.win = false;
+  anaLost.mmr = "-1";
+  anaLost.goals = 0;
+  addFile(
+      history, "Doubles_Ranked",
+      blockText("03/07/2024 21:05", {kAna, kCy}) + blockText("03/07/2024 21:20", {anaLater, kCy}),
+      2024);
+  addFile(history, "Duel", blockText("03/07/2024 22:00", {anaLost, kCy}), 2024);
+  return history;
+}
+
+Summary summaryOf(const History& history, const Filters& filters = {}) {
+  const TextId player = *history.find("Steam|1|0");
+  return summarise(history, player, filters, findPlayerMatches(history, player, filters));
+}
+
+TEST(SummaryText, AlignedPerPlaylistAndOverallThenTheLastSession) {
+  EXPECT_EQ(
+      summaryText(summaryOf(sampleHistory())),
+      "Player Steam|1|0: 3 matches, 2024-03-07 21:05 to 2024-03-07 22:00\n"
+      "\n"
+      "playlist        matches  W  L   win %  goals  assists  saves  shots  demos  score  "
+      "MMR first  MMR latest  change  win streak  now\n"
+      "Doubles_Ranked        2  2  0  100.0%   2.00     1.00   2.00   3.00   4.00  100.0     "
+      "1204.5     1213.25   +8.75           2   W2\n"
+      "Duel                  1  0  1    0.0%   0.00     1.00   2.00   3.00   4.00  100.0      "
+      "    -           -       -           0   L1\n"
+      "all                   3  2  1   66.7%   1.33     1.00   2.00   3.00   4.00  100.0      "
+      "    -           -   +8.75           2   L1\n"
+      "\n"
+      "Goals to score: per match. MMR: the player's rating at the first and the latest match "
+      "of\nthe playlist (\"all\" adds up the changes). Win streak: the longest; now: the "
+      "current run.\n"
+      "\n"
+      "Last session: 2024-03-07 21:05 to 2024-03-07 22:00, 3 matches, 2-1, MMR +8.75\n");
+}
+
+TEST(SummaryText, NothingInANameReachesTheTerminalRaw) {
+  History history;
+  TestRow odd = kAna;
+  odd.id = "Steam|\x1b[2J\xff|0";
+  addFile(history, "Duel", blockText("03/07/2024 21:05", {odd}));
+  const TextId player = history.rows[0].playerId;
+  const Summary summary = summarise(history, player, {}, findPlayerMatches(history, player, {}));
+  const std::string text = summaryText(summary);
+  EXPECT_EQ(text.substr(0, text.find(':', 14)), "Player Steam|?[2J\xEF\xBF\xBD|0");
+}
+
+TEST(CsvExport, QuotedWhereNeededUtf8WithCrLf) {
+  History history = sampleHistory();
+  TestRow odd = kAna;
+  odd.name = "caf\xc3\xa9 \xff";
+  odd.id = "a,b";
+  addFile(history, "Duel", blockText("12/31/2024 23:59", {odd}), 2024);
+  std::ostringstream out;
+  writeCsvExport(out, history, *history.find("Steam|1|0"), {});
+  EXPECT_EQ(out.str(),
+            "\xEF\xBB\xBF"
+            "match,playlist,year,timestamp,team_color,name,goals,assists,saves,shots,demos,score,"
+            "mmr,team_goals,result,player_id,is_player\r\n"
+            "1,Doubles_Ranked,2024,2024-03-07T21:05,Blue,Ana,2,1,2,3,4,100,1204.5,2,WIN,Steam|1|0,"
+            "true\r\n"
+            "1,Doubles_Ranked,2024,2024-03-07T21:05,Orange,\"Cy, the "
+            "\"\"3rd\"\"\",1,1,2,3,4,100,0,1,LOSS,PS4|3|0,false\r\n"
+            "2,Doubles_Ranked,2024,2024-03-07T21:20,Blue,Ana,2,1,2,3,4,100,1213.25,2,WIN,Steam|1|0,"
+            "true\r\n"
+            "2,Doubles_Ranked,2024,2024-03-07T21:20,Orange,\"Cy, the "
+            "\"\"3rd\"\"\",1,1,2,3,4,100,0,1,LOSS,PS4|3|0,false\r\n"
+            "3,Duel,2024,2024-03-07T22:00,Blue,Ana,0,1,2,3,4,100,-1,2,LOSS,Steam|1|0,true\r\n"
+            "3,Duel,2024,2024-03-07T22:00,Orange,\"Cy, the "
+            "\"\"3rd\"\"\",1,1,2,3,4,100,0,1,LOSS,PS4|3|0,false\r\n"
+            "4,Duel,2024,2024-12-31T23:59,Blue,caf\xc3\xa9 "
+            "\xEF\xBF\xBD,2,1,2,3,4,100,1204.5,2,WIN,\"a,b\",false\r\n");
+}
+
+TEST(CsvExport, FiltersKeepTheMatchNumbers) {
+  const History history = sampleHistory();
+  Filters duel;
+  duel.playlist = "Duel";
+  std::ostringstream out;
+  writeCsvExport(out, history, *history.find("Steam|1|0"), duel);
+  const std::string text = out.str();
+  const std::size_t firstRow = text.find("\r\n") + 2;
+  EXPECT_EQ(text.substr(firstRow, 7), "3,Duel,");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+}
+
+TEST(SummaryJson, TheSameFiguresWithNullForWhatIsUnknown) {
+  Filters filters;
+  filters.since = LocalDate{2024, 3, 1};
+  const auto document = nlohmann::json::parse(summaryJson(summaryOf(sampleHistory(), filters)));
+  EXPECT_EQ(document["player"], "Steam|1|0");
+  EXPECT_EQ(document["filters"]["since"], "2024-03-01");
+  EXPECT_TRUE(document["filters"]["playlist"].is_null());
+  const auto& doubles = document["playlists"][0];
+  EXPECT_EQ(doubles["playlist"], "Doubles_Ranked");
+  EXPECT_EQ(doubles["matches"], 2);
+  EXPECT_EQ(doubles["win_rate"], 1.0);
+  EXPECT_EQ(doubles["per_match"]["goals"], 2.0);
+  EXPECT_EQ(doubles["mmr_first"], 1204.5);
+  EXPECT_EQ(doubles["mmr_change"], 8.75);
+  EXPECT_EQ(doubles["current_streak"]["result"], "WIN");
+  EXPECT_EQ(doubles["first_match"], "2024-03-07T21:05");
+  EXPECT_TRUE(document["playlists"][1]["mmr_first"].is_null());
+  EXPECT_TRUE(document["overall"]["mmr_latest"].is_null());
+  EXPECT_EQ(document["overall"]["mmr_change"], 8.75);
+  EXPECT_EQ(document["overall"]["longest_win_streak"], 2);
+  EXPECT_EQ(document["last_session"]["matches"], 3);
+  EXPECT_EQ(document["last_session"]["mmr_change_per_playlist"]["Doubles_Ranked"], 8.75);
+}
+
+TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
+  History history = sampleHistory();
+  TestRow hostile = kCy;
+  hostile.name = "</script><img src=x onerror=alert(1)>";
+  hostile.id = "x</script>";
+  addFile(history, "Duel", blockText("03/08/2024 10:00", {kAna, hostile}), 2024);
+  const TextId player = *history.find("Steam|1|0");
+  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, {});
+  std::ostringstream out;
+  writeHtmlReport(out, history, summarise(history, player, {}, matches), matches,
+                  findCompanions(history, player, matches, 10));
+  const std::string html = out.str();
+  const std::string chartJs(reinterpret_cast<const char*>(kChartJs), kChartJsSize);
+  EXPECT_NE(html.find(chartJs), std::string::npos);
+  EXPECT_NE(html.find("Content-Security-Policy\" content=\"default-src 'none'"), std::string::npos);
+  EXPECT_EQ(html.find("<img"), std::string::npos);
+  EXPECT_NE(html.find("&lt;/script&gt;&lt;img src=x onerror=alert(1)&gt;"), std::string::npos);
+  // Every script element is one the report opened itself.
+  std::size_t scripts = 0;
+  for (std::size_t at = html.find("</script>"); at != std::string::npos;
+       at = html.find("</script>", at + 1))
+    ++scripts;
+  EXPECT_EQ(scripts, 3u);
+  EXPECT_EQ(html.find("http://"), std::string::npos);
+  EXPECT_EQ(html.find("https://", html.find(chartJs) + chartJs.size()), std::string::npos);
+}
+
+TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
+  const std::string replacement = "\xEF\xBF\xBD";
+  EXPECT_EQ(validUtf8("plain \xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xae"),
+            "plain \xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xae");
+  EXPECT_EQ(validUtf8("\xc0\xaf"), replacement + replacement);                    // overlong
+  EXPECT_EQ(validUtf8("\xed\xa0\x80"), replacement + replacement + replacement);  // surrogate
+  EXPECT_EQ(validUtf8("\xe2\x82"), replacement + replacement);                    // cut short
+  EXPECT_EQ(validUtf8("\xf4\x90\x80\x80"), replacement + replacement + replacement + replacement);
+  EXPECT_EQ(validUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+}  // namespace

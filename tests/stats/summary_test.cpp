@@ -1,0 +1,183 @@
+// Whose statistics, which matches and the figures: owner choice, time order, filters at their
+// boundaries, streaks, ratings that are not ratings, the last session and the people met.
+
+#include <gtest/gtest.h>
+
+#include "stats/summary.h"
+#include "test_history.h"
+
+namespace {
+
+using namespace tallyrig::stats;
+using tallyrig::stats::testing::addFile;
+using tallyrig::stats::testing::blockText;
+using tallyrig::stats::testing::TestRow;
+
+const TestRow kOpponent{"Orange", "Cy", 0, "0", 0, false, "PS4|3|0"};
+
+// One match of the player "Steam|1|0" with one opponent.
+std::string match(std::string_view time, bool win, std::string_view mmr = "1000", int goals = 1) {
+  TestRow own{"Blue", "Ana", goals, mmr, 2, win, "Steam|1|0"};
+  TestRow other = kOpponent;
+  other.win = !win;
+  return blockText(time, {own, other});
+}
+
+TextId idOf(const History& history, std::string_view text) {
+  const TextId* id = history.find(text);
+  EXPECT_NE(id, nullptr) << text;
+  return id == nullptr ? 0 : *id;
+}
+
+Summary summaryOf(const History& history, const Filters& filters = {}) {
+  const TextId player = idOf(history, "Steam|1|0");
+  return summarise(history, player, filters, findPlayerMatches(history, player, filters));
+}
+
+TEST(Owner, TheIdInTheFirstRowOfTheMostBlocks) {
+  History history;
+  const TestRow ana{"Blue", "Ana", 1, "0", 1, true, "Steam|1|0"};
+  const TestRow bo{"Blue", "Bo", 1, "0", 1, true, "Epic|2|0"};
+  addFile(history, "Duel",
+          blockText("01/01/2026 10:00", {bo, ana}) + blockText("01/01/2026 11:00", {ana, bo}) +
+              blockText("01/01/2026 12:00", {bo}) + blockText("01/01/2026 13:00", {ana}));
+  // Two first rows each: the one read first wins the tie.
+  EXPECT_EQ(history.text(chooseOwner(history)->player), "Epic|2|0");
+  EXPECT_EQ(chooseOwner(history)->firstRows, 2u);
+  addFile(history, "Duel", blockText("01/02/2026 10:00", {ana, bo}));
+  EXPECT_EQ(history.text(chooseOwner(history)->player), "Steam|1|0");
+  EXPECT_FALSE(chooseOwner(History{}));
+}
+
+TEST(PlayerMatches, OldestFirstAcrossFilesWithTiesInReadingOrder) {
+  History history;
+  addFile(history, "Duel",
+          match("03/01/2025 10:00", true, "1") + match("01/01/2026 09:00", true, "2"), 2025);
+  addFile(history, "Doubles",
+          match("03/01/2025 10:00", true, "3") + match("02/01/2025 10:00", true, "4"), 2025);
+  const TextId player = idOf(history, "Steam|1|0");
+  std::vector<double> order;
+  for (const PlayerMatch& found : findPlayerMatches(history, player, {})) {
+    order.push_back(history.rows[found.row].mmr);
+  }
+  EXPECT_EQ(order, (std::vector<double>{4, 1, 3, 2}));
+}
+
+TEST(PlayerMatches, FiltersByDayFromItsFirstMinuteAndByPlaylist) {
+  History history;
+  addFile(history, "Duel",
+          match("03/06/2024 23:59", true) + match("03/07/2024 00:00", true) +
+              match("03/08/2024 12:00", true));
+  addFile(history, "Doubles", match("03/07/2024 10:00", false));
+  const TextId player = idOf(history, "Steam|1|0");
+  Filters since;
+  since.since = LocalDate{2024, 3, 7};
+  EXPECT_EQ(findPlayerMatches(history, player, since).size(), 3u);
+  since.playlist = "Duel";
+  EXPECT_EQ(findPlayerMatches(history, player, since).size(), 2u);
+  since.playlist = "duel";
+  EXPECT_TRUE(findPlayerMatches(history, player, since).empty());
+}
+
+TEST(Figures, CountsAveragesAndStreaks) {
+  History history;
+  std::string text;
+  const bool results[] = {true, true, false, true, true, true, false, false};
+  int hour = 10;
+  for (const bool win : results) {
+    text += match(fmt::format("05/01/2026 {:02}:00", hour++), win, "1000", win ? 2 : 0);
+  }
+  addFile(history, "Duel", text);
+  const Figures& all = summaryOf(history).overall;
+  EXPECT_EQ(all.matches, 8u);
+  EXPECT_EQ(all.wins, 5u);
+  EXPECT_EQ(all.losses, 3u);
+  EXPECT_DOUBLE_EQ(all.winRate(), 5.0 / 8);
+  EXPECT_DOUBLE_EQ(all.perMatch(all.goals), 10.0 / 8);
+  EXPECT_DOUBLE_EQ(all.perMatch(all.demos), 4);
+  EXPECT_EQ(all.longestWinStreak, 3u);
+  EXPECT_FALSE(all.currentStreak.win);
+  EXPECT_EQ(all.currentStreak.length, 2u);
+}
+
+TEST(Figures, OnlyPositiveFiniteValuesAreRatings) {
+  History history;
+  addFile(history, "Duel",
+          match("05/01/2026 10:00", true, "-1") + match("05/01/2026 11:00", true, "1204.5") +
+              match("05/01/2026 12:00", true, "0") + match("05/01/2026 13:00", true, "nan") +
+              match("05/01/2026 14:00", true, "1250") + match("05/01/2026 15:00", true, "inf"));
+  addFile(history, "Doubles",
+          match("05/01/2026 16:00", false, "900") + match("05/01/2026 17:00", false, "880.5"));
+  addFile(history, "Chaos", match("05/01/2026 18:00", false, "0"));
+  const Summary summary = summaryOf(history);
+  ASSERT_EQ(summary.playlists.size(), 3u);
+  EXPECT_EQ(summary.playlists[0].label, "Chaos");
+  EXPECT_FALSE(summary.playlists[0].mmrChange);
+  const Figures& duel = summary.playlists[2];
+  EXPECT_EQ(duel.label, "Duel");
+  EXPECT_EQ(duel.firstMmr, 1204.5);
+  EXPECT_EQ(duel.latestMmr, 1250);
+  EXPECT_EQ(duel.mmrChange, 45.5);
+  EXPECT_EQ(summary.playlists[1].mmrChange, -19.5);
+  // Across playlists only the changes add up.
+  EXPECT_FALSE(summary.overall.firstMmr);
+  EXPECT_FALSE(summary.overall.latestMmr);
+  EXPECT_EQ(summary.overall.mmrChange, 26);
+}
+
+TEST(LastSession, GapsUnderAnHourBeforeTheLatestMatch) {
+  History history;
+  addFile(history, "Duel",
+          match("05/01/2026 08:00", true, "990") + match("05/01/2026 09:00", false, "1000") +
+              match("05/01/2026 09:59", true, "1010") + match("05/01/2026 10:58", true, "1020"));
+  addFile(history, "Doubles",
+          match("05/01/2026 10:30", false, "700") + match("05/01/2026 10:40", false, "690"));
+  const Summary summary = summaryOf(history);
+  ASSERT_TRUE(summary.lastSession);
+  const Session& session = *summary.lastSession;
+  // 08:00 to 09:00 is a full hour: the session starts at 09:00.
+  EXPECT_EQ(session.firstMinutes, (LocalTime{2026, 5, 1, 9, 0}.minutes()));
+  EXPECT_EQ(session.latestMinutes, (LocalTime{2026, 5, 1, 10, 58}.minutes()));
+  EXPECT_EQ(session.matches, 5u);
+  EXPECT_EQ(session.wins, 2u);
+  EXPECT_EQ(session.losses, 3u);
+  ASSERT_EQ(session.ratingChanges.size(), 2u);
+  EXPECT_EQ(session.ratingChanges[0].playlist, "Doubles");
+  EXPECT_EQ(session.ratingChanges[0].change, -10);
+  EXPECT_EQ(session.ratingChanges[1].change, 20);
+  EXPECT_EQ(session.mmrChange, 10);
+
+  History single;
+  addFile(single, "Duel", match("05/01/2026 08:00", true, "-1"));
+  const Summary one = summaryOf(single);
+  EXPECT_EQ(one.lastSession->matches, 1u);
+  EXPECT_FALSE(one.lastSession->mmrChange);
+}
+
+TEST(Companions, TeamMatesAndOpponentsWithThePlayersResults) {
+  History history;
+  const TestRow ana{"Orange", "Ana", 1, "0", 1, true, "Steam|1|0"};
+  const TestRow bo{"Orange", "Bo", 1, "0", 1, true, "Epic|2|0"};
+  const TestRow boRenamed{"Orange", "Bo2", 1, "0", 1, false, "Epic|2|0"};
+  const TestRow cy{"Blue", "Cy", 0, "0", 0, false, "PS4|3|0"};
+  const TestRow di{"Blue", "Di", 0, "0", 0, false, "PS4|4|0"};
+  // The local player on the other team is written again among the opponents.
+  const TestRow anaAgain{"Blue", "Ana", 1, "0", 0, false, "Steam|1|0"};
+  addFile(history, "Doubles",
+          blockText("05/01/2026 08:00", {ana, bo, cy, di}) +
+              blockText("05/01/2026 09:00", {ana, boRenamed, cy, anaAgain}));
+  const TextId player = idOf(history, "Steam|1|0");
+  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, {});
+  const Companions met = findCompanions(history, player, matches, 10);
+  ASSERT_EQ(met.teamMates.size(), 1u);
+  EXPECT_EQ(history.text(met.teamMates[0].name), "Bo2");
+  EXPECT_EQ(met.teamMates[0].matches, 2u);
+  ASSERT_EQ(met.opponents.size(), 2u);
+  EXPECT_EQ(history.text(met.opponents[0].playerId), "PS4|3|0");
+  EXPECT_EQ(met.opponents[0].matches, 2u);
+  EXPECT_EQ(met.opponents[0].wins, 2u);
+  EXPECT_EQ(met.opponents[1].matches, 1u);
+  EXPECT_EQ(findCompanions(history, player, matches, 1).opponents.size(), 1u);
+}
+
+}  // namespace
