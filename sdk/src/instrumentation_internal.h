@@ -8,28 +8,25 @@
 
 namespace pluginsdk::sim::detail {
 
-// Counts the call, and throws when a fault is due.
-void countCall(Op op);
-// Read on every call, so a plain flag rather than a call.
+// Every SDK operation starts with one of these: the call is counted, recorded when a trace is
+// on, and throws when a fault is due. They stay out of line and take plain values, so that an
+// operation costs about as much with the trace off as it did before there was one.
+void enter(Op op, std::uintptr_t object);
+// With the index of Get.
+void enter(Op op, std::uintptr_t object, int index);
+// With a text argument, recorded in double quotes.
+void enter(Op op, std::uintptr_t object, const std::string& text);
+
+// Read where a trace line needs more than the above.
 extern bool traceOn;
 inline bool tracing() {
   return traceOn;
 }
 void record(std::string_view operation, std::uintptr_t object, std::string_view arguments);
+// Counts and faults without recording, for an operation that recorded itself.
+void countCall(Op op);
 void recordContractViolation();
 // A traced world going away ends its trace.
 void forgetWorld(const World& world);
-
-// Every SDK operation starts here. `arguments` makes the trace's argument text, only when
-// tracing.
-template <typename Arguments>
-void enter(Op op, std::uintptr_t object, Arguments arguments) {
-  if (tracing()) record(opName(op), object, arguments());
-  countCall(op);
-}
-
-inline void enter(Op op, std::uintptr_t object) {
-  enter(op, object, [] { return std::string(); });
-}
 
 }  // namespace pluginsdk::sim::detail

@@ -40,10 +40,6 @@ Value readPri(std::uintptr_t address, Op op, Read read) {
   return pri != nullptr ? read(*pri) : Value{};
 }
 
-std::string inQuotes(const std::string& text) {
-  return '"' + text + '"';
-}
-
 }  // namespace
 
 std::string UnrealStringWrapper::ToString() const {
@@ -130,7 +126,7 @@ int ArrayWrapper<PriWrapper>::Count() const {
 }
 
 PriWrapper ArrayWrapper<PriWrapper>::Get(int index) const {
-  enter(Op::Get, memory_address, [index] { return std::to_string(index); });
+  enter(Op::Get, memory_address, index);
   const auto* list = objectAt<const PriList>(memory_address);
   const std::size_t size = list != nullptr ? list->world->array().size() : 0;
   if (index < 0 || static_cast<std::size_t>(index) >= size) {
@@ -180,11 +176,13 @@ int MMRWrapper::GetCurrentPlaylist() const {
 }
 
 float MMRWrapper::GetPlayerMMR(UniqueIDWrapper id, int playlist) const {
-  enter(Op::GetPlayerMMR, memory_address, [&] {
+  if (pluginsdk::sim::detail::tracing()) {
     const World* world = worldOf(memory_address);
     const std::string who = world != nullptr ? world->labelOf(id.memory_address) : "?";
-    return who + ", " + std::to_string(playlist);
-  });
+    pluginsdk::sim::detail::record("GetPlayerMMR", memory_address,
+                                   who + ", " + std::to_string(playlist));
+  }
+  pluginsdk::sim::detail::countCall(Op::GetPlayerMMR);
   const World* world = worldOf(memory_address);
   const auto* text = objectAt<const std::string>(id.memory_address);
   if (world == nullptr || text == nullptr) return 0.0f;
@@ -202,13 +200,13 @@ std::unique_ptr<MMRNotifierToken> MMRWrapper::RegisterMMRNotifier(
 }
 
 void CVarManagerWrapper::log(std::string text) {
-  enter(Op::log, memory_address, [&] { return inQuotes(text); });
+  enter(Op::log, memory_address, text);
   const World* world = worldOf(memory_address);
   if (world != nullptr && world->consoleSink) world->consoleSink(text);
 }
 
 void GameWrapper::HookEvent(std::string name, std::function<void(std::string)> callback) {
-  enter(Op::HookEvent, memory_address, [&] { return inQuotes(name); });
+  enter(Op::HookEvent, memory_address, name);
   World* world = objectAt<World>(memory_address);
   if (world != nullptr) world->addHook({std::move(name), std::move(callback), {}});
 }
@@ -216,7 +214,7 @@ void GameWrapper::HookEvent(std::string name, std::function<void(std::string)> c
 template <>
 void GameWrapper::HookEventWithCallerPost<ServerWrapper>(
     std::string name, std::function<void(ServerWrapper, void*, std::string)> callback) {
-  enter(Op::HookEventWithCallerPost, memory_address, [&] { return inQuotes(name); });
+  enter(Op::HookEventWithCallerPost, memory_address, name);
   World* world = objectAt<World>(memory_address);
   if (world != nullptr) world->addHook({std::move(name), {}, std::move(callback)});
 }
