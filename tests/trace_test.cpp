@@ -151,7 +151,7 @@ TEST_F(TraceTest, RatingNotificationReadsPlaylistElevenThenTheIdThenLogs) {
 
 TEST_F(TraceTest, GameStartWithoutGoalsTakesASnapshotOfEveryPlayer) {
   addPlayer("Ana", 0, 1, true);
-  addPlayer("Spec", 2, 9);
+  addPlayer("Watcher", 2, 9);
   addPlayer("Cy", 1, 3);
   world.ratingPlaylist = 13;
   load();
@@ -160,12 +160,12 @@ TEST_F(TraceTest, GameStartWithoutGoalsTakesASnapshotOfEveryPlayer) {
                              "playlist.GetPlaylistId()",  // playlistId
                              "pris.Count()",              // playerCount
                          } +
-                         goalSum({"Ana", "Spec", "Cy"}) +
-                         localTeamWalk({{"Ana", true}, {"Spec", false}, {"Cy", false}}) +
+                         goalSum({"Ana", "Watcher", "Cy"}) +
+                         localTeamWalk({{"Ana", true}, {"Watcher", false}, {"Cy", false}}) +
                          // No goal: slot i for each PRI i on team 0 or 1.
                          Trace{"pris.Count()"} + read(0, "Ana", "GetTeamNum") +
                          snapshotReads(0, "Ana", true, 13) + Trace{"pris.Count()"} +
-                         read(1, "Spec", "GetTeamNum") +  // team 2: passed over
+                         read(1, "Watcher", "GetTeamNum") +  // team 2: passed over
                          Trace{"pris.Count()"} + read(2, "Cy", "GetTeamNum") +
                          snapshotReads(2, "Cy", false, 13) + Trace{"pris.Count()"};
   EXPECT_EQ(traceOf([&] { startGame(); }), expected);
@@ -223,10 +223,10 @@ TEST_F(TraceTest, StatEventRefreshesByTheOnlineGamesPris) {
   addPlayer("Cy", 1, 3);
   load();
   startGame();
-  addPlayer("Spec", 2, 8);
+  addPlayer("Watcher", 2, 8);
   addPlayer("Late", 1, 7);  // no row: read, then passed over
   EXPECT_EQ(traceOf([&] { statEvent(world.findPri("Cy"), "Goal"); }),
-            refresh({{"Ana", 0}, {"Cy", 1}, {"Spec", 2}, {"Late", 1}}));
+            refresh({{"Ana", 0}, {"Cy", 1}, {"Watcher", 2}, {"Late", 1}}));
 }
 
 TEST_F(TraceTest, DemolishAsksTheActorOncePerRowThenRefreshes) {
