@@ -27,16 +27,6 @@ Phase phaseFor(Call call) {
   return call == Call::gameStart ? Phase::kickoff : Phase::midMatch;
 }
 
-// Brings a freshly loaded plugin to where `call` is measured: a game start at kickoff, anything
-// else after the game start, mid-match.
-void prepareFor(PluginSession& plugin, Scene& scene, Call call) {
-  if (call == Call::gameStart) {
-    scene.setPhase(Phase::kickoff);
-  } else {
-    plugin.startMatch();
-  }
-}
-
 SdkFloor floorFor(Scene& scene) {
   return SdkFloor(scene.world.makeGameWrapper(), scene.world.makeConsole(), scene.rowsInUse());
 }
@@ -76,7 +66,7 @@ void measureHandler(benchmark::State& state, Scene& scene, Call call) {
   std::uint64_t timed = 0;
   {
     PluginSession plugin(scene);
-    prepareFor(plugin, scene, call);
+    plugin.prepareFor(call);
     first = allocationsOf(scene, call);
     const std::uint64_t before = allocationCount();
     for (auto _ : state) scene.deliver(call);
@@ -214,7 +204,7 @@ double nsPerCall(Scene& scene, Call call, int calls) {
 
 double handlerBatch(Scene& scene, Call call, int calls) {
   PluginSession plugin(scene);
-  prepareFor(plugin, scene, call);
+  plugin.prepareFor(call);
   const double ns = nsPerCall(scene, call, calls);
   scene.setPhase(Phase::midMatch);
   return ns;
@@ -309,7 +299,7 @@ OpCounts opsOfOneCall(Scene& scene, Call call) {
 
 OpCounts handlerOps(Scene& scene, Call call) {
   PluginSession plugin(scene);
-  prepareFor(plugin, scene, call);
+  plugin.prepareFor(call);
   const OpCounts ops = opsOfOneCall(scene, call);
   scene.setPhase(Phase::midMatch);
   return ops;

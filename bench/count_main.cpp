@@ -48,11 +48,7 @@ void deliver(Scene& scene, Call call, int times) {
 // A handler as the host calls it, in the phase it is measured in.
 void measureHandler(const std::string& name, Scene& scene, Call call) {
   PluginSession plugin(scene);
-  if (call == Call::gameStart) {
-    scene.setPhase(Phase::kickoff);
-  } else {
-    plugin.startMatch();
-  }
+  plugin.prepareFor(call);
   measure(name + "/handler", [&](int times) { deliver(scene, call, times); });
   scene.setPhase(Phase::midMatch);
 }

@@ -115,3 +115,11 @@ void PluginSession::startMatch() {
   scene_.deliver(Call::gameStart);
   scene_.setPhase(Phase::midMatch);
 }
+
+void PluginSession::prepareFor(Call call) {
+  if (call == Call::gameStart) {
+    scene_.setPhase(Phase::kickoff);
+  } else {
+    startMatch();
+  }
+}

@@ -71,6 +71,9 @@ class PluginSession {
 
   // The game start at kickoff, then the match goes on to mid-match.
   void startMatch();
+  // Brings the freshly loaded plugin to where `call` is measured: a game start at kickoff,
+  // anything else after the game start, mid-match.
+  void prepareFor(Call call);
 
  private:
   Scene& scene_;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "export/digit_pairs.h"
+
 // Small and called for every field of every row; some compilers would rather call them.
 #if defined(_MSC_VER)
 #define ROW_PART __forceinline
@@ -82,11 +84,6 @@ ROW_PART char* putIntegerField(char* at, int value) {
   return putSeparator(std::to_chars(at, at + 11, value).ptr);
 }
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 // As printf's %g with precision 6: six significant digits, trailing zeros and a trailing point
 // dropped, locale-independent. Ratings between 1 and a million, the values a game reports, take
 // a short road: the float times the power of ten that leaves six digits before the point is
@@ -112,9 +109,8 @@ char* putRating(char* at, float value) {
       // The six digits, then moved in words of eight bytes: the integer part, the point and
       // the decimals kept; bytes beyond them land in room the row has anyway.
       char text[16] = {};
-      std::memcpy(text, kDigitPairs + 2 * (digits / 10000), 2);
-      std::memcpy(text + 2, kDigitPairs + 2 * (digits / 100 % 100), 2);
-      std::memcpy(text + 4, kDigitPairs + 2 * (digits % 100), 2);
+      putTwoDigits(putTwoDigits(putTwoDigits(text, digits / 10000), digits / 100 % 100),
+                   digits % 100);
       int end = 6;
       while (end > integerDigits && text[end - 1] == '0') --end;
       if (value < 0.0f) *at++ = '-';

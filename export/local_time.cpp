@@ -1,7 +1,8 @@
 #include "export/local_time.h"
 
-#include <cstring>
 #include <ctime>
+
+#include "export/digit_pairs.h"
 
 namespace {
 
@@ -15,15 +16,9 @@ std::tm toLocalTime(std::time_t now) {
   return local;
 }
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 // Fields of a calendar time below a hundred, as two digits.
 char* twoDigits(char* at, int value) {
-  std::memcpy(at, kDigitPairs + 2 * value, 2);
-  return at + 2;
+  return putTwoDigits(at, static_cast<unsigned>(value));
 }
 
 }  // namespace

@@ -54,7 +54,10 @@ void Tallyrig::onGameStarted(std::string /*eventName*/) {
     const int playerId = pris.Get(i).GetPlayerID();
     std::string uniqueId = pris.Get(i).GetUniqueIdWrapper().GetIdString();
     const float mmr = ratingFor(game, pris, i);
-    playerTable[static_cast<std::size_t>(i)].take(team, name, goals, assists, saves, shots,
-                                                  demolitions, score, playerId, uniqueId, mmr);
+    PlayerRecord& row = playerTable[static_cast<std::size_t>(i)];
+    row.takeGameValues(team, name, goals, assists, saves, shots, score, uniqueId);
+    row.demolitions = demolitions;
+    row.playerId = playerId;
+    row.mmr = mmr;
   }
 }

@@ -30,23 +30,19 @@ struct PlayerRecord {
   PlayerRecord& operator=(PlayerRecord&&) noexcept = default;
   ~PlayerRecord() = default;
 
-  // Writes all eleven fields at once, once every value of a PRI has been read: the same row as
-  // copy-assigning a record built from them, without building and copying one. The texts are
-  // moved in.
-  void take(int newTeam, std::string& newName, int newGoals, int newAssists, int newSaves,
-            int newShots, int newDemolitions, int newScore, int newPlayerId,
-            std::string& newUniqueId, float newMmr) noexcept {
+  // Writes the values that every read of a PRI brings, once all of them were read: the same
+  // fields as copy-assigning a record built from them, without building and copying one. The
+  // texts are moved in. A game start writes the other three fields as well; a refresh keeps them.
+  void takeGameValues(int newTeam, std::string& newName, int newGoals, int newAssists, int newSaves,
+                      int newShots, int newScore, std::string& newUniqueId) noexcept {
     team = newTeam;
     name = std::move(newName);
     goals = newGoals;
     assists = newAssists;
     saves = newSaves;
     shots = newShots;
-    demolitions = newDemolitions;
     score = newScore;
-    playerId = newPlayerId;
     uniqueId = std::move(newUniqueId);
-    mmr = newMmr;
   }
 };
 

@@ -36,14 +36,8 @@ void Tallyrig::refreshRoster() {
     std::string uniqueId = pris.Get(i).GetUniqueIdWrapper().GetIdString();
     PlayerRecord* row = firstRowOf(playerId, rows);
     if (row == nullptr) continue;
-    // Every read succeeded: the row takes the game's values, and keeps its demolitions and rating.
-    row->team = team;
-    row->name = std::move(name);
-    row->goals = goals;
-    row->assists = assists;
-    row->saves = saves;
-    row->shots = shots;
-    row->score = score;
-    row->uniqueId = std::move(uniqueId);
+    // Every read succeeded: the row takes the game's values, and keeps its demolitions, its
+    // rating and its player id, which is the one just read.
+    row->takeGameValues(team, name, goals, assists, saves, shots, score, uniqueId);
   }
 }

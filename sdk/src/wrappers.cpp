@@ -23,6 +23,14 @@ T* objectAt(std::uintptr_t address) {
   return reinterpret_cast<T*>(address);
 }
 
+// A handle's validity test: not an SDK operation, so neither counted nor a fault point, but
+// traced, since where it happens matters.
+bool isValid(std::uintptr_t address) {
+  if (pluginsdk::sim::detail::tracing())
+    pluginsdk::sim::detail::record("operator bool", address, "");
+  return address != 0;
+}
+
 std::uintptr_t addressOf(const void* object) {
   return reinterpret_cast<std::uintptr_t>(object);
 }
@@ -55,10 +63,7 @@ std::string UniqueIDWrapper::GetIdString() const {
 }
 
 ActorWrapper::operator bool() const {
-  if (pluginsdk::sim::detail::tracing()) {
-    pluginsdk::sim::detail::record("operator bool", memory_address, "");
-  }
-  return memory_address != 0;
+  return isValid(memory_address);
 }
 
 UnrealStringWrapper PlayerReplicationInfoWrapper::GetPlayerName() const {
@@ -139,10 +144,7 @@ PriWrapper ArrayWrapper<PriWrapper>::Get(int index) const {
 }
 
 GameSettingPlaylistWrapper::operator bool() const {
-  if (pluginsdk::sim::detail::tracing()) {
-    pluginsdk::sim::detail::record("operator bool", memory_address, "");
-  }
-  return memory_address != 0;
+  return isValid(memory_address);
 }
 
 int GameSettingPlaylistWrapper::GetPlaylistId() const {
