@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs, and nothing when they are all there.
 #   scripts/install-deps.sh build   what building and running the demo needs
-#   scripts/install-deps.sh test    all of that, plus the cross build, wine and the test tools
 #   scripts/install-deps.sh bench   what building the demo needs, plus the benchmarks and valgrind
+#   scripts/install-deps.sh test    everything scripts/test.sh runs: all of the above, the cross
+#                                   build, wine and the test tools
 set -euo pipefail
 
+# One list per command: what its stages use, each package once with the reason.
 build_packages=(cmake ninja-build g++ libfmt-dev nlohmann-json3-dev libgtest-dev libcli11-dev
   libjs-chart.js)
-test_packages=("${build_packages[@]}" libbenchmark-dev clang-format faketime
-  g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium)
+# The benchmarks, and callgrind's instruction counts (valgrind brings valgrind/callgrind.h).
 bench_packages=("${build_packages[@]}" libbenchmark-dev valgrind)
+# scripts/test.sh: the format check, faketime for the clock cases, the mingw build and wine to run
+# it, clang with libFuzzer for the fuzz preset, Chromium for the report's browser test, and the
+# benchmark build (bench_packages).
+test_packages=("${bench_packages[@]}" clang-format faketime g++-mingw-w64-x86-64-posix wine wine64
+  clang libclang-rt-14-dev chromium)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
