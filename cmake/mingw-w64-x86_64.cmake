@@ -3,6 +3,11 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(_mingw x86_64-w64-mingw32)
+find_program(_mingw_cxx ${_mingw}-g++-posix)
+if(NOT _mingw_cxx)
+  message(FATAL_ERROR "${_mingw}-g++-posix not found: the Windows build needs the Debian package "
+                      "g++-mingw-w64-x86-64-posix (scripts/install-deps.sh test)")
+endif()
 set(CMAKE_C_COMPILER ${_mingw}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${_mingw}-g++-posix)
 set(CMAKE_RC_COMPILER ${_mingw}-windres)
