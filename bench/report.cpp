@@ -7,7 +7,7 @@
 namespace {
 
 constexpr double kStatTarget = 1.25;
-constexpr double kExportTarget = 1.3;
+constexpr double kExportTarget = 3.0;
 
 std::string duration(double ns) {
   if (ns < 1000.0) return fmt::format("{:.0f} ns", ns);

@@ -67,7 +67,7 @@ report=$(
       row("stat event, 6 players", "stat_event_6p", "stat_event_6p", "1.25")
       row("stat event, 8 players", "stat_event_8p", "stat_event_8p", "1.25")
       row("Demolish ticker, 8 players", "stat_ticker_demolish_8p", "stat_ticker_demolish_8p", "1.25")
-      row("match-end export, 8 players", "match_end_8p", "match_end_8p", "1.30")
+      row("match-end export, 8 players", "match_end_8p", "match_end_8p", "3.00")
       row("game start, 8 players", "game_start_8p", "game_start_8p", "")
       row("rating notification", "rating", "rating", "")
       small = total["match_end_8p/handler"]; large = total["match_end_8p_100MiB/handler"]

@@ -95,9 +95,10 @@ AppendFile::~AppendFile() {
   close();
 }
 
-int AppendFile::open(const std::filesystem::path::value_type* path) {
+int AppendFile::open(const std::filesystem::path& path) {
   close();
-  descriptor_ = systemCalls->open(path);
+  errno = 0;
+  descriptor_ = systemCalls->open(path.c_str());
   return descriptor_ < 0 ? lastError() : 0;
 }
 
@@ -106,6 +107,7 @@ int AppendFile::write(std::string_view bytes) {
   if (descriptor_ < 0) return EBADF;
   std::uint64_t written = 0;
   while (written < bytes.size()) {
+    errno = 0;
     const long long count =
         systemCalls->write(descriptor_, bytes.data() + written, bytes.size() - written);
     if (count < 0 && errno == EINTR) continue;
@@ -137,6 +139,7 @@ void AppendFile::takeBack(std::uint64_t written) {
 
 int AppendFile::close() {
   if (descriptor_ < 0) return 0;
+  errno = 0;
   const int result = systemCalls->close(descriptor_);
   descriptor_ = -1;
   return result != 0 ? lastError() : 0;

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string_view>
 
-// A file opened for appending, through the C runtime's descriptor calls: an export costs the
-// fewest system calls that way, no runtime translates its bytes, and every failure comes back as
-// an errno value on every platform. Calls return 0 or that value.
+// A file opened for appending, through the C runtime's descriptor calls: a failed write can be
+// measured and cut back, no runtime translates its bytes, and every failure comes back as an
+// errno value on every platform. Calls return 0 or that value.
 class AppendFile {
  public:
   // The descriptor calls an AppendFile makes. Tests put their own in place (replaceSystemCalls)
@@ -36,7 +36,7 @@ class AppendFile {
 
   // Creates the file empty when it is missing; never truncates it. Shared with other readers
   // and writers, without a lock.
-  int open(const std::filesystem::path::value_type* path);
+  int open(const std::filesystem::path& path);
   // What a failed write left in the file.
   struct Leftover {
     std::uint64_t bytes = 0;

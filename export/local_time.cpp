@@ -2,8 +2,6 @@
 
 #include <ctime>
 
-#include "export/digit_pairs.h"
-
 namespace {
 
 std::tm toLocalTime(std::time_t now) {
@@ -16,37 +14,17 @@ std::tm toLocalTime(std::time_t now) {
   return local;
 }
 
-// Fields of a calendar time below a hundred, as two digits.
-char* twoDigits(char* at, int value) {
-  return putTwoDigits(at, static_cast<unsigned>(value));
+std::string formatTime(const std::tm& time, const char* pattern) {
+  char text[64];
+  return std::string(text, std::strftime(text, sizeof text, pattern, &time));
 }
 
 }  // namespace
 
-// What strftime makes of "%m/%d/%Y %H:%M" and "%Y", written out directly for the years of four
-// digits that a clock gives; strftime itself for any other.
 ExportTime currentExportTime() {
   const std::tm local = toLocalTime(std::time(nullptr));
-  const int year = local.tm_year + 1900;
   ExportTime time;
-  if (year < 1000 || year > 9999) {
-    time.timestampLength_ = std::strftime(time.text_, 32, "%m/%d/%Y %H:%M", &local);
-    time.yearOffset_ = 32;
-    time.yearLength_ = std::strftime(time.text_ + 32, 32, "%Y", &local);
-    return time;
-  }
-  char* at = twoDigits(time.text_, local.tm_mon + 1);
-  *at++ = '/';
-  at = twoDigits(at, local.tm_mday);
-  *at++ = '/';
-  at = twoDigits(at, year / 100);
-  at = twoDigits(at, year % 100);
-  *at++ = ' ';
-  at = twoDigits(at, local.tm_hour);
-  *at++ = ':';
-  twoDigits(at, local.tm_min);
-  time.timestampLength_ = 16;
-  time.yearOffset_ = 6;
-  time.yearLength_ = 4;
+  time.timestamp_ = formatTime(local, "%m/%d/%Y %H:%M");
+  time.year_ = formatTime(local, "%Y");
   return time;
 }

@@ -47,7 +47,7 @@ void Tallyrig::onMatchEnded(std::string /*eventName*/) {
   const ExportTime now = currentExportTime();
 
   StatisticsFile file;
-  if (!file.open(game.GetDataFolder(), now.year(), playlistNameText())) {
+  if (!file.open(game.GetDataFolder(), now.year(), playlistName() + ".csv")) {
     logConsole->log(file.problem());
     return;
   }
@@ -64,21 +64,24 @@ void Tallyrig::onMatchEnded(std::string /*eventName*/) {
     return row < priCount && pris.Get(static_cast<int>(row)).IsLocalPlayerPRI();
   };
 
-  const SideText localText(localSide, now.timestamp());
-  const SideText otherText(otherSide, now.timestamp());
-  BlockComposer block;
-  block.header();
+  // Room for rows with names and ids as long as they usually are; a longer block grows.
+  std::string block;
+  block.reserve(160 * (rows + 1));
+  const auto addRow = [&](std::size_t row, const ExportSide& side) {
+    appendRow(block, playerTable[row], side, now.timestamp(), kPlatformLineEnd);
+  };
+  appendHeader(block, kPlatformLineEnd);
   for (std::size_t row = 0; row < rows; ++row) {
-    if (isLocalPlayer(row)) block.row(playerTable[row], localText);
+    if (isLocalPlayer(row)) addRow(row, localSide);
   }
   for (std::size_t row = 0; row < rows; ++row) {
     if (!isLocalPlayer(row) && playerTable[row].team == matchState.localTeam) {
-      block.row(playerTable[row], localText);
+      addRow(row, localSide);
     }
   }
   for (std::size_t row = 0; row < rows; ++row) {
-    if (playerTable[row].team != matchState.localTeam) block.row(playerTable[row], otherText);
+    if (playerTable[row].team != matchState.localTeam) addRow(row, otherSide);
   }
-  block.end();
-  if (!file.append(block.bytes())) logConsole->log(file.problem());
+  appendBlockEnd(block, kPlatformLineEnd);
+  if (!file.append(block)) logConsole->log(file.problem());
 }

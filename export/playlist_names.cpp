@@ -74,13 +74,9 @@ constexpr std::array<const char*, 58> kNames = {
 
 }  // namespace
 
-std::string_view playlistNameText() {
+std::string playlistName() {
   const int id = matchState.playlistId;
   // Compared before any arithmetic, so the extremes of the range cannot overflow.
   if (id < kFirstNamedId || id >= kFirstNamedId + static_cast<int>(kNames.size())) return kInvalid;
   return kNames[static_cast<std::size_t>(id - kFirstNamedId)];
-}
-
-std::string playlistName() {
-  return std::string(playlistNameText());
 }
