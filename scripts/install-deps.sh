@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs, and nothing when they are all there.
 #   scripts/install-deps.sh build   what building and running the demo needs
-#   scripts/install-deps.sh test    all of that, plus the cross build, wine and the test tools
+#   scripts/install-deps.sh test    all of that, plus the cross builds (mingw-w64; clang-cl 19 with
+#                                   wine's headers for the MSVC ABI), wine and the test tools
 #   scripts/install-deps.sh bench   what building the demo needs, plus the benchmarks and valgrind
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ libfmt-dev nlohmann-json3-dev libgtest-dev libcli11-dev
   libjs-chart.js)
 test_packages=("${build_packages[@]}" libbenchmark-dev clang-format faketime
-  g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium)
+  g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium
+  clang-19 lld-19 llvm-19 libwine-dev)
 bench_packages=("${build_packages[@]}" libbenchmark-dev valgrind)
 
 case "${1:-build}" in
