@@ -1,7 +1,7 @@
 # What MSVC's libraries give every module of the msvc-abi build (cmake/msvc-abi.cmake): import
 # libraries for the runtime DLLs and Windows, made from wine's own DLLs, and the static pieces:
 # entry points, static constructors and atexit, operator new and delete, type_info's virtual
-# table, _fltused, the security cookie and the STL's static code.
+# table, _fltused, the security cookie, __chkstk and the STL's static code.
 
 # An import library per DLL, from the names its export table lists. Made when the build folder
 # is configured; wine's DLLs change only with the wine package.
@@ -42,7 +42,7 @@ set(_runtime ${PROJECT_SOURCE_DIR}/msvc-abi/runtime)
 set(_stl ${PROJECT_SOURCE_DIR}/third_party/msvc-stl/src)
 # The startup code runs before the security cookie is set, so it carries no cookie checks.
 add_library(msvc_abi_runtime STATIC ${_runtime}/startup.cpp ${_runtime}/exe_entry.cpp
-                                    ${_runtime}/dll_entry.cpp)
+                                    ${_runtime}/dll_entry.cpp ${_runtime}/chkstk.cpp)
 target_compile_options(msvc_abi_runtime PRIVATE /GS-)
 tallyrig_warnings(msvc_abi_runtime)
 # Each allocation function in its own object, so that a program may replace one.

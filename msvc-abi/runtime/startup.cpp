@@ -1,6 +1,7 @@
 // What MSVC's static runtime gives every module: the tables of static constructors the compiler
 // fills (.CRT$XC*, .CRT$XI*), the security cookie, _fltused, type_info's virtual table and the
 // atexit that a DLL keeps to itself. The entry points are in exe_entry.cpp and dll_entry.cpp.
+
 // ucrtbase's atexit and _onexit are declared for import; this module defines its own.
 #define atexit __ucrtbase_atexit
 #define _onexit __ucrtbase_onexit
