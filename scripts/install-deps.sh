@@ -3,7 +3,8 @@
 #   scripts/install-deps.sh build   what building and running the demo needs
 #   scripts/install-deps.sh bench   what building the demo needs, plus the benchmarks and valgrind
 #   scripts/install-deps.sh test    everything scripts/test.sh runs: all of the above, the cross
-#                                   build, wine and the test tools
+#                                   builds (mingw-w64; clang-cl 19 with wine's headers for the
+#                                   MSVC ABI), wine and the test tools
 set -euo pipefail
 
 # One list per command: what its stages use, each package once with the reason.
@@ -12,10 +13,10 @@ build_packages=(cmake ninja-build g++ libfmt-dev nlohmann-json3-dev libgtest-dev
 # The benchmarks, and callgrind's instruction counts (valgrind brings valgrind/callgrind.h).
 bench_packages=("${build_packages[@]}" libbenchmark-dev valgrind)
 # scripts/test.sh: the format check, faketime for the clock cases, the mingw build and wine to run
-# it, clang with libFuzzer for the fuzz preset, Chromium for the report's browser test, and the
-# benchmark build (bench_packages).
+# it, clang with libFuzzer for the fuzz preset, Chromium for the report's browser test, clang-cl
+# 19's tools and wine's headers for the MSVC ABI build, and the benchmark build (bench_packages).
 test_packages=("${bench_packages[@]}" clang-format faketime g++-mingw-w64-x86-64-posix wine wine64
-  clang libclang-rt-14-dev chromium)
+  clang libclang-rt-14-dev chromium clang-19 lld-19 llvm-19 libwine-dev)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;

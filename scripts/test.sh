@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the format check, the Linux build,
-# the sanitizer build and the Windows build under wine. Warnings are errors here.
+# the sanitizer build, the Windows build under wine and the MSVC ABI build under wine. Warnings
+# are errors here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,7 +21,7 @@ trap stop_wine EXIT
 stage "format check"
 scripts/check-format.sh
 
-for preset in linux-ci linux-asan-ci windows-ci; do
+for preset in linux-ci linux-asan-ci windows-ci msvc-abi-ci; do
   stage "$preset: build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

@@ -4,7 +4,10 @@
 # is not an SDK, and that nothing but the module is built.
 #
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DHOST=... -DPLUGIN=...
-#         -DCXX=... -DGENERATOR=... -DBUILD_TYPE=... -P external_sdk.cmake
+#         -DCXX=... -DGENERATOR=... -DBUILD_TYPE=... [-DTOOLCHAIN=...] [-DEMULATOR=...]
+#         -P external_sdk.cmake
+# With a toolchain file, the module is built with it instead of the compiler CXX, and the host
+# runs through the emulator.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -25,7 +28,12 @@ endfunction()
 file(REMOVE_RECURSE ${WORK_DIR})
 set(sdk ${WORK_DIR}/sdk)
 set(build ${WORK_DIR}/build)
-set(configure ${CMAKE_COMMAND} -G ${GENERATOR} -DCMAKE_CXX_COMPILER=${CXX}
+if(TOOLCHAIN)
+  set(compiler -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+else()
+  set(compiler -DCMAKE_CXX_COMPILER=${CXX})
+endif()
+set(configure ${CMAKE_COMMAND} -G ${GENERATOR} ${compiler}
               -DCMAKE_BUILD_TYPE=${BUILD_TYPE} -DTALLYRIG_WARNINGS_AS_ERRORS=ON -S ${SOURCE_DIR})
 
 # A folder without the SDK's headers is refused at configure time, naming what is missing.
@@ -50,13 +58,15 @@ if(NOT EXISTS ${module})
   message(FATAL_ERROR "the external-SDK build made no ${moduleName}")
 endif()
 file(GLOB built LIST_DIRECTORIES false RELATIVE ${build}/bin ${build}/bin/*)
+# The module's debug symbols (MSVC's .pdb) lie beside it.
+list(FILTER built EXCLUDE REGEX "\\.pdb$")
 if(NOT built STREQUAL moduleName)
   message(FATAL_ERROR "the external-SDK build made more than the module: ${built}")
 endif()
 
 # Both modules replay every bundled match; the year and the minute of the export may differ.
 function(replay plugin data out)
-  execute_process(COMMAND ${HOST} --plugin ${plugin} --data-dir ${data} ${ARGN}
+  execute_process(COMMAND ${EMULATOR} ${HOST} --plugin ${plugin} --data-dir ${data} ${ARGN}
                   RESULT_VARIABLE status OUTPUT_VARIABLE stdout ERROR_VARIABLE stderr)
   file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${data} ${data}/*)
   list(SORT files)

@@ -2,7 +2,7 @@
 # status, standard output, standard error and every file it left in the data folder.
 #
 #   cmake -DHOST=... -DPLUGIN=... -DCASE_DIR=... -DWORK_DIR=... [-DEMULATOR=wine]
-#         [-DCRLF=ON] [-DFAKETIME=/usr/bin/faketime] -P run_scenario.cmake
+#         [-DCRLF=ON] [-DTWIN=msvc] [-DFAKETIME=/usr/bin/faketime] -P run_scenario.cmake
 #
 # A case folder holds scenario.json, or runs.txt with one "<faketime time or -> | <file>" per
 # line for several runs into one data folder; expected-stdout, expected-stderr and expected-exit
@@ -12,7 +12,8 @@
 # MM/DD/YYYY hh:mm, unless the case holds a file named keep-times. A file named plugin names
 # another module to load: "module:NAME" for a module built beside the host (without its ending)
 # or "file:NAME" for a file of the case. Where the Windows build must say something else, an
-# expected file may have a ".windows" twin. In the host's messages the module's path reads
+# expected file may have a ".windows" twin, and where the MSVC runtime words it otherwise than
+# mingw's, a ".msvc" one (-DTWIN=msvc). In the host's messages the module's path reads
 # PLUGIN, the case folder CASE and the data folder DATA.
 
 cmake_minimum_required(VERSION 3.25)
@@ -58,7 +59,9 @@ if(EXISTS ${CASE_DIR}/data-before)
 endif()
 
 function(read_expected name default out)
-  if(CRLF AND EXISTS ${CASE_DIR}/${name}.windows)
+  if(CRLF AND TWIN AND EXISTS ${CASE_DIR}/${name}.${TWIN})
+    file(READ ${CASE_DIR}/${name}.${TWIN} content)
+  elseif(CRLF AND EXISTS ${CASE_DIR}/${name}.windows)
     file(READ ${CASE_DIR}/${name}.windows content)
   elseif(EXISTS ${CASE_DIR}/${name})
     file(READ ${CASE_DIR}/${name} content)
