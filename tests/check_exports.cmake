@@ -3,6 +3,8 @@
 #   cmake -DMODULE=... -DEXPECTED=... -DOBJDUMP=...objdump -P check_exports.cmake  (PE export table)
 #   cmake -DMODULE=... -DEXPECTED=... -DDUMPBIN=dumpbin -P check_exports.cmake     (MSVC's tool)
 #   cmake -DMODULE=... -DEXPECTED=... -DREADOBJ=llvm-readobj -P check_exports.cmake (LLVM's)
+#   cmake -DMODULE=... -DEXPECTED=... -DREADOBJ=llvm-readobj -DIMPORTS=ON -P check_exports.cmake
+#     (the DLLs the module imports from, in lower case, instead of its exports)
 # A line of the expected list that starts with "*" is a pattern (CMake regex after the "*"):
 # any number of exports may match it, none need to.
 cmake_minimum_required(VERSION 3.25)
@@ -28,6 +30,11 @@ if(DEFINED DUMPBIN AND DUMPBIN)
   dump(text ${DUMPBIN} /NOLOGO /EXPORTS)
   # Rows read "          1    0 00001000 getPlugin".
   names_in(names "${text}" "\n +[0-9]+ +[0-9A-Fa-f]+ +[0-9A-Fa-f]+ +[^ \r\n]+" "^.* ")
+elseif(DEFINED READOBJ AND READOBJ AND IMPORTS)
+  dump(text ${READOBJ} --coff-imports)
+  # Each imported DLL is a block headed "  Name: kernel32.dll".
+  names_in(names "${text}" "\n  Name: [^\n]+" "^\n  Name: ")
+  list(TRANSFORM names TOLOWER)
 elseif(DEFINED READOBJ AND READOBJ)
   dump(text ${READOBJ} --coff-exports)
   # Each export is a block holding "  Name: getPlugin".
@@ -70,6 +77,10 @@ if(missing OR unexpected)
   string(REPLACE ";" "\n  " namesText "${names}")
   string(REPLACE ";" "\n  " missingText "${missing}")
   string(REPLACE ";" "\n  " unexpectedText "${unexpected}")
-  message(FATAL_ERROR "${MODULE} exports\n  ${namesText}\nmissing\n  ${missingText}\n"
+  set(listed exports)
+  if(IMPORTS)
+    set(listed "imports from")
+  endif()
+  message(FATAL_ERROR "${MODULE} ${listed}\n  ${namesText}\nmissing\n  ${missingText}\n"
                       "not expected\n  ${unexpectedText}")
 endif()
