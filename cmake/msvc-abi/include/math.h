@@ -26,26 +26,55 @@ typedef float float_t;
   inline long double __cdecl name##l(long double x, long double y) { \
     return name((double)x, (double)y);                               \
   }
+// clang-format off
 _TALLYRIG_LD1(acos)
 _TALLYRIG_LD1(acosh)
-_TALLYRIG_LD1(asin) _TALLYRIG_LD1(asinh) _TALLYRIG_LD1(atan) _TALLYRIG_LD1(atanh)
-    _TALLYRIG_LD1(cbrt) _TALLYRIG_LD1(ceil) _TALLYRIG_LD1(cos) _TALLYRIG_LD1(cosh)
-        _TALLYRIG_LD1(erf) _TALLYRIG_LD1(erfc) _TALLYRIG_LD1(exp) _TALLYRIG_LD1(exp2)
-            _TALLYRIG_LD1(expm1) _TALLYRIG_LD1(fabs) _TALLYRIG_LD1(floor) _TALLYRIG_LD1(lgamma)
-                _TALLYRIG_LD1(log) _TALLYRIG_LD1(log10) _TALLYRIG_LD1(log1p) _TALLYRIG_LD1(log2)
-                    _TALLYRIG_LD1(logb) _TALLYRIG_LD1(nearbyint) _TALLYRIG_LD1(rint)
-                        _TALLYRIG_LD1(round) _TALLYRIG_LD1(sin) _TALLYRIG_LD1(sinh)
-                            _TALLYRIG_LD1(sqrt) _TALLYRIG_LD1(tan) _TALLYRIG_LD1(tanh)
-                                _TALLYRIG_LD1(tgamma) _TALLYRIG_LD1(trunc) _TALLYRIG_LD2(atan2)
-                                    _TALLYRIG_LD2(copysign) _TALLYRIG_LD2(fdim) _TALLYRIG_LD2(fmax)
-                                        _TALLYRIG_LD2(fmin) _TALLYRIG_LD2(fmod) _TALLYRIG_LD2(hypot)
-                                            _TALLYRIG_LD2(nextafter) _TALLYRIG_LD2(pow)
-                                                _TALLYRIG_LD2(remainder) _TALLYRIG_LD2(nexttoward)
+_TALLYRIG_LD1(asin)
+_TALLYRIG_LD1(asinh)
+_TALLYRIG_LD1(atan)
+_TALLYRIG_LD1(atanh)
+_TALLYRIG_LD1(cbrt)
+_TALLYRIG_LD1(ceil)
+_TALLYRIG_LD1(cos)
+_TALLYRIG_LD1(cosh)
+_TALLYRIG_LD1(erf)
+_TALLYRIG_LD1(erfc)
+_TALLYRIG_LD1(exp)
+_TALLYRIG_LD1(exp2)
+_TALLYRIG_LD1(expm1)
+_TALLYRIG_LD1(fabs)
+_TALLYRIG_LD1(floor)
+_TALLYRIG_LD1(lgamma)
+_TALLYRIG_LD1(log)
+_TALLYRIG_LD1(log10)
+_TALLYRIG_LD1(log1p)
+_TALLYRIG_LD1(log2)
+_TALLYRIG_LD1(logb)
+_TALLYRIG_LD1(nearbyint)
+_TALLYRIG_LD1(rint)
+_TALLYRIG_LD1(round)
+_TALLYRIG_LD1(sin)
+_TALLYRIG_LD1(sinh)
+_TALLYRIG_LD1(sqrt)
+_TALLYRIG_LD1(tan)
+_TALLYRIG_LD1(tanh)
+_TALLYRIG_LD1(tgamma)
+_TALLYRIG_LD1(trunc)
+_TALLYRIG_LD2(atan2)
+_TALLYRIG_LD2(copysign)
+_TALLYRIG_LD2(fdim)
+_TALLYRIG_LD2(fmax)
+_TALLYRIG_LD2(fmin)
+_TALLYRIG_LD2(fmod)
+_TALLYRIG_LD2(hypot)
+_TALLYRIG_LD2(nextafter)
+_TALLYRIG_LD2(pow)
+_TALLYRIG_LD2(remainder)
+_TALLYRIG_LD2(nexttoward)
+// clang-format on
 #undef _TALLYRIG_LD1
 #undef _TALLYRIG_LD2
-                                                    inline long double __cdecl fmal(long double x,
-                                                                                    long double y,
-                                                                                    long double z) {
+inline long double __cdecl fmal(long double x, long double y, long double z) {
   return fma((double)x, (double)y, (double)z);
 }
 inline long double __cdecl frexpl(long double x, int* e) {
