@@ -3,6 +3,7 @@
 //   tallyrig-stats-history --data-dir DIR --matches N [--seed S] [--start YYYY-MM-DD]
 // One player ("Ana", Steam|76561198000000001|0) plays sessions of a few matches a day across the
 // ranked and casual playlists; ratings wander, team-mates and opponents come from fixed pools.
+// With --hostile-names those pools hold names and ids made to break out of the outputs.
 // The same seed gives the same files.
 
 #include <fmt/format.h>
@@ -45,17 +46,34 @@ struct Person {
   std::string id;
 };
 
-std::vector<Person> pool(const char* prefix, int count, std::mt19937_64& random) {
+// Names an attacker would choose: each tries to leave the text it lands in.
+const std::vector<std::string> kHostile = {
+    "</script><script>alert('name')</script>",
+    "<img src=x onerror=alert(1)>",
+    "\"><svg onload=alert(2)>",
+    "' onmouseover='alert(3)",
+    "<!--<script>",
+    "line\xe2\x80\xa8sep\xe2\x80\xa9para",
+    "bad \xff\xfe\xc0\xaf utf-8",
+    std::string("nul\0\x1b[31mred", 12),
+    "=HYPERLINK(\"http://example.invalid\")",
+    "\\u003c/script\\u003e ${alert(4)} `x`",
+};
+
+std::vector<Person> pool(const char* prefix, int count, std::mt19937_64& random, bool hostile) {
   // A few names hold what trips up a plain split: the separator, quotes, accents.
   static const std::array<const char*, 6> kOdd = {
       "Nova, Jr.", "Zo\xc3\xab", "\"Q\"", "", "Kai , ", "\xe5\xa4\xa9\xe4\xbd\xbf"};
   std::vector<Person> people;
   for (int i = 0; i < count; ++i) {
-    std::string name = i < static_cast<int>(kOdd.size()) && random() % 4 == 0
-                           ? kOdd[static_cast<std::size_t>(i)]
-                           : fmt::format("{}{}", prefix, i);
-    people.push_back({name, fmt::format("{}|{}|0", i % 3 == 0 ? "Epic" : "Steam",
-                                        76561198100000000ULL + random() % 100000000ULL)});
+    const auto at = static_cast<std::size_t>(i);
+    std::string name = hostile && at < kHostile.size()         ? kHostile[at]
+                       : at < kOdd.size() && random() % 4 == 0 ? kOdd[at]
+                                                               : fmt::format("{}{}", prefix, i);
+    std::string id = fmt::format("{}|{}|0", i % 3 == 0 ? "Epic" : "Steam",
+                                 76561198100000000ULL + random() % 100000000ULL);
+    if (hostile && at < kHostile.size()) id += kHostile[kHostile.size() - 1 - at];
+    people.push_back({name, id});
   }
   return people;
 }
@@ -93,11 +111,15 @@ int main(int argc, char** argv) {
   std::uint64_t matches = 1000;
   std::uint64_t seed = 1;
   std::string start = "2022-01-03";
+  bool hostile = false;
   CLI::App app{"Writes a made-up history of matches as statistics files"};
   app.add_option("--data-dir", dataDir, "Where Tallyrig/ is made")->required();
   app.add_option("--matches", matches, "How many matches")->capture_default_str();
   app.add_option("--seed", seed, "Seed of the random choices")->capture_default_str();
   app.add_option("--start", start, "The first day (YYYY-MM-DD)")->capture_default_str();
+  app.add_flag("--hostile-names", hostile,
+               "Give team-mates and opponents names and ids that try to break out of the "
+               "outputs, and one playlist a hostile file name");
   CLI11_PARSE(app, argc, argv);
   const auto first = tallyrig::stats::parseIsoDate(start);
   if (!first) {
@@ -109,8 +131,8 @@ int main(int argc, char** argv) {
   const auto uniform = [&](int low, int high) {
     return low + static_cast<int>(random() % static_cast<std::uint64_t>(high - low + 1));
   };
-  const std::vector<Person> mates = pool("Mate", 30, random);
-  const std::vector<Person> rivals = pool("Rival", 400, random);
+  const std::vector<Person> mates = pool("Mate", 30, random, hostile);
+  const std::vector<Person> rivals = pool("Rival", hostile ? 30 : 400, random, hostile);
   std::array<double, kPlaylists.size()> ratings = {980, 1104.5, 1020, 600, 870, 640};
   Writer writer{fs::path(dataDir)};
 
@@ -157,7 +179,8 @@ int main(int argc, char** argv) {
         for (const int goals : otherGoals)
           addRow(rivals[random() % rivals.size()], false, goals, 0);
         block += "\n\n";
-        writer.file(time.year, playlist.name) << block;
+        writer.file(time.year, hostile && playlistIndex == 5 ? "<!--<script>" : playlist.name)
+            << block;
       }
     }
     ++day;

@@ -6,6 +6,7 @@
 
 #include "stats/chart_js.h"
 #include "stats/outputs.h"
+#include "stats/sha256.h"
 
 namespace tallyrig::stats {
 namespace {
@@ -13,35 +14,6 @@ namespace {
 using nlohmann::json;
 
 constexpr std::size_t kFlushBytes = 1 << 16;
-
-// Nothing may leave the page: no fetches, no images from elsewhere, only what is inline.
-constexpr std::string_view kHead = R"(<!DOCTYPE html>
-<html lang="en">
-<head>
-<meta charset="utf-8">
-<meta http-equiv="Content-Security-Policy" content="default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src data:">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Tallyrig statistics: {title}</title>
-<style>
-body {{ font: 14px/1.4 system-ui, sans-serif; margin: 24px; color: #1d2330; background: #f6f7f9; }}
-h1 {{ font-size: 22px; margin: 0 0 4px; }}
-h2 {{ font-size: 17px; margin: 28px 0 8px; }}
-.lead {{ color: #555; margin: 0 0 16px; }}
-table {{ border-collapse: collapse; background: #fff; }}
-th, td {{ padding: 3px 8px; border-bottom: 1px solid #e3e5ea; white-space: nowrap; }}
-th {{ text-align: left; background: #eceef2; position: sticky; top: 0; }}
-td.n {{ text-align: right; font-variant-numeric: tabular-nums; }}
-td.win {{ color: #1b7f2a; font-weight: 600; }}
-td.loss {{ color: #b3261e; font-weight: 600; }}
-.charts {{ display: grid; grid-template-columns: repeat(auto-fit, minmax(420px, 1fr)); gap: 16px; }}
-.chart {{ background: #fff; padding: 12px; height: 300px; }}
-.side {{ display: inline-block; vertical-align: top; margin-right: 24px; }}
-.matches {{ max-height: 480px; overflow: auto; display: inline-block; }}
-.wide {{ overflow-x: auto; }}
-</style>
-</head>
-<body>
-)";
 
 constexpr std::string_view kCharts = R"JS(
 (function () {
@@ -94,9 +66,49 @@ constexpr std::string_view kCharts = R"JS(
 })();
 )JS";
 
+// Chart.js as its script element holds it.
+const std::string& chartJsScript() {
+  static const std::string text =
+      "\n" + std::string(reinterpret_cast<const char*>(kChartJs), kChartJsSize) + "\n";
+  return text;
+}
+
+constexpr std::string_view kStyle = R"(
+body { font: 14px/1.4 system-ui, sans-serif; margin: 24px; color: #1d2330; background: #f6f7f9; }
+h1 { font-size: 22px; margin: 0 0 4px; }
+h2 { font-size: 17px; margin: 28px 0 8px; }
+.lead { color: #555; margin: 0 0 16px; }
+table { border-collapse: collapse; background: #fff; }
+th, td { padding: 3px 8px; border-bottom: 1px solid #e3e5ea; white-space: nowrap; }
+th { text-align: left; background: #eceef2; position: sticky; top: 0; }
+td.n { text-align: right; font-variant-numeric: tabular-nums; }
+td.win { color: #1b7f2a; font-weight: 600; }
+td.loss { color: #b3261e; font-weight: 600; }
+.charts { display: grid; grid-template-columns: repeat(auto-fit, minmax(420px, 1fr)); gap: 16px; }
+.chart { background: #fff; padding: 12px; height: 300px; }
+.side { display: inline-block; vertical-align: top; margin-right: 24px; }
+.matches { max-height: 480px; overflow: auto; display: inline-block; }
+.wide { overflow-x: auto; }
+)";
+
+// Nothing may leave the page and nothing runs but the report's own scripts, allowed by their
+// hashes: a name that slipped past the escaping still could not run script.
+std::string head(std::string_view title) {
+  static const std::string policy = fmt::format(
+      "default-src 'none'; script-src {} {}; style-src {}; img-src data:; base-uri 'none'; "
+      "form-action 'none'",
+      cspHashSource(chartJsScript()), cspHashSource(kCharts), cspHashSource(kStyle));
+  return fmt::format(
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta http-equiv=\"Content-Security-Policy\" content=\"{}\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<title>Tallyrig statistics: {}</title>\n<style>{}</style>\n</head>\n<body>\n",
+      policy, title, kStyle);
+}
+
 std::string escaped(std::string_view text) {
   std::string out;
-  for (const char c : validUtf8(text)) {
+  for (const char c : shownText(text)) {
     switch (c) {
       case '&':
         out += "&amp;";
@@ -164,7 +176,7 @@ json chartData(const History& history, const std::vector<PlayerMatch>& matches) 
     const Match& match = history.matches[found.match];
     const Row& row = history.rows[found.row];
     if (isRating(row.mmr)) {
-      json& points = ratings[history.playlists[match.playlist]];
+      json& points = ratings[shownText(history.playlists[match.playlist])];
       points.push_back({match.minutes * 60000, row.mmr});
     }
     auto& [wins, losses] = days[match.minutes / 1440];
@@ -224,7 +236,7 @@ void flush(std::ostream& stream, std::string& out) {
 void writeHtmlReport(std::ostream& stream, const History& history, const Summary& summary,
                      const std::vector<PlayerMatch>& matches, const Companions& companions) {
   const Figures& all = summary.overall;
-  std::string out = fmt::format(fmt::runtime(kHead), fmt::arg("title", escaped(summary.player)));
+  std::string out = head(escaped(summary.player));
   out += fmt::format("<h1>{}</h1>\n<p class=\"lead\">{} matches", escaped(summary.player),
                      all.matches);
   if (all.matches > 0) {
@@ -280,10 +292,11 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
         cell(isRating(row.mmr) ? ratingText(row.mmr) : "-"));
     if (out.size() >= kFlushBytes) flush(stream, out);
   }
-  out += "</table></div>\n<script>\n";
+  out += "</table></div>\n<script>";
   flush(stream, out);
-  stream.write(reinterpret_cast<const char*>(kChartJs), static_cast<std::streamsize>(kChartJsSize));
-  out += "\n</script>\n<script type=\"application/json\" id=\"report-data\">";
+  const std::string& chartJs = chartJsScript();
+  stream.write(chartJs.data(), static_cast<std::streamsize>(chartJs.size()));
+  out += "</script>\n<script type=\"application/json\" id=\"report-data\">";
   out += scriptJson(chartData(history, matches));
   out += "</script>\n<script>";
   out += kCharts;

@@ -6,11 +6,14 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
+#include <cwctype>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "stats/history.h"
 #include "stats/outputs.h"
@@ -44,29 +47,119 @@ struct Options {
   std::optional<std::string> html;
   std::optional<std::string> csv;
   std::optional<std::string> json;
+  bool csvRaw = false;
 };
 
-// True when `path` lies inside `folder`; both may not exist yet.
-bool isInside(const fs::path& path, const fs::path& folder) {
+// The folder of `target` and each folder above it, outermost last.
+std::vector<fs::path> foldersAbove(const fs::path& target) {
   std::error_code error;
-  const fs::path inner = fs::weakly_canonical(fs::absolute(path, error), error);
-  const fs::path outer = fs::weakly_canonical(fs::absolute(folder, error), error);
-  auto a = inner.begin();
-  for (auto b = outer.begin(); b != outer.end(); ++b, ++a) {
-    if (b->empty()) continue;
-    if (a == inner.end() || *a != *b) return false;
+  fs::path folder = fs::absolute(target, error).lexically_normal().parent_path();
+  std::vector<fs::path> folders;
+  for (; !folder.empty(); folder = folder.parent_path()) {
+    folders.push_back(folder);
+    if (folder == folder.parent_path()) break;
   }
-  return true;
+  return folders;
 }
 
+// By file identity, not by spelling: case, "..", links and long-path prefixes all resolve alike.
+bool sameFile(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  return fs::equivalent(a, b, error) && !error;
+}
+
+// Also through links to folders: the folders above the link's destination count too.
+bool insideFolder(const fs::path& target, const fs::path& folder) {
+  std::error_code error;
+  const fs::path resolved = fs::weakly_canonical(fs::absolute(target, error), error);
+  for (const fs::path& start : {target, error ? target : resolved}) {
+    for (const fs::path& above : foldersAbove(start)) {
+      if (sameFile(above, folder)) return true;
+    }
+  }
+  return false;
+}
+
+// Why an output at `target` could reach the statistics below `statisticsFolder`, or nothing.
+std::optional<std::string> reachesStatistics(const fs::path& target,
+                                             const fs::path& statisticsFolder) {
+  std::error_code error;
+  if (!fs::exists(statisticsFolder, error)) return std::nullopt;
+  const std::string where = displayPath(statisticsFolder);
+  if (insideFolder(target, statisticsFolder)) {
+    return fmt::format("that is inside {}, where only the plugin writes", where);
+  }
+  // The output replaces a link rather than writing through it, but a link into the statistics
+  // is a mistake worth naming.
+  if (fs::is_symlink(fs::symlink_status(target, error))) {
+    fs::path destination = fs::read_symlink(target, error);
+    if (!error && destination.is_relative()) {
+      destination = fs::absolute(target, error).parent_path() / destination;
+    }
+    if (!error && insideFolder(destination, statisticsFolder)) {
+      return fmt::format("that is a link into {}, where only the plugin writes", where);
+    }
+  }
+  if (fs::exists(target, error)) {
+    for (auto entry = fs::recursive_directory_iterator(statisticsFolder, error);
+         !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+      if (entry->is_regular_file(error) && sameFile(entry->path(), target)) {
+        return fmt::format("that is the file {} under another name", displayPath(entry->path()));
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+bool sameTarget(const fs::path& a, const fs::path& b) {
+  if (sameFile(a, b)) return true;
+  const fs::path nameA = a.filename();
+  const fs::path nameB = b.filename();
+#if defined(_WIN32)
+  // Names there are case-blind: compare them folded.
+  auto folded = [](const fs::path& name) {
+    std::wstring text = name.wstring();
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+  };
+  if (folded(nameA) != folded(nameB)) return false;
+#else
+  if (nameA != nameB) return false;
+#endif
+  const std::vector<fs::path> foldersA = foldersAbove(a);
+  const std::vector<fs::path> foldersB = foldersAbove(b);
+  return !foldersA.empty() && !foldersB.empty() &&
+         (sameFile(foldersA.front(), foldersB.front()) || foldersA.front() == foldersB.front());
+}
+
+// Written to a new file beside the target and renamed over it when complete: a reader never
+// sees half an output, and a link at the target is replaced, not written through.
 template <typename Write>
 bool writeOutput(const std::string& path, Write write) {
-  std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
+  const fs::path target(path);
+  std::error_code error;
+  fs::path temporary;
+  for (unsigned attempt = 0;; ++attempt) {
+    temporary = target;
+    temporary.replace_filename(
+        fmt::format(".{}.tallyrig-stats-{}.tmp", displayPath(target.filename()), attempt));
+    if (!fs::exists(fs::symlink_status(temporary, error)) || attempt == 99) break;
+  }
+  errno = 0;
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
   if (out) write(out);
   if (out) out.close();
   if (!out) {
+    const int cause = errno;
+    fs::remove(temporary, error);
     say(fmt::format("cannot write {}: {}", path,
-                    std::error_code(errno, std::generic_category()).message()));
+                    std::error_code(cause, std::generic_category()).message()));
+    return false;
+  }
+  fs::rename(temporary, target, error);
+  if (error) {
+    say(fmt::format("cannot write {}: {}", path, error.message()));
+    fs::remove(temporary, error);
     return false;
   }
   return true;
@@ -107,6 +200,10 @@ int main(int argc, char** argv) {
       ->type_name("FILE");
   app.add_option("--csv", options.csv, "Write every row as RFC 4180 CSV to FILE")
       ->type_name("FILE");
+  app.add_flag("--csv-raw", options.csvRaw,
+               "In --csv, keep every text as the files hold it (by default control characters "
+               "become U+FFFD and a text that starts with = + - @, a tab or a carriage return "
+               "gets a leading ' so that spreadsheets do not run it as a formula)");
   app.add_option("--json", options.json, "Write the summary's figures as JSON to FILE")
       ->type_name("FILE");
   app.footer(
@@ -121,13 +218,22 @@ int main(int argc, char** argv) {
 
   const fs::path dataDir = fs::path(options.dataDir);
   const fs::path statisticsFolder = dataDir / "Tallyrig";
-  for (const auto& [flag, path] :
-       {std::pair{"--html", options.html}, std::pair{"--csv", options.csv},
-        std::pair{"--json", options.json}}) {
-    if (path && isInside(fs::path(*path), statisticsFolder)) {
-      say(fmt::format("{} {}: that is inside {}, where only the plugin writes", flag, *path,
-                      displayPath(statisticsFolder)));
+  const std::vector<std::pair<std::string, std::optional<std::string>>> outputs = {
+      {"--html", options.html}, {"--csv", options.csv}, {"--json", options.json}};
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const auto& [flag, path] = outputs[i];
+    if (!path) continue;
+    if (const auto reason = reachesStatistics(fs::path(*path), statisticsFolder)) {
+      say(fmt::format("{} {}: {}", flag, printable(*path), *reason));
       return kUsage;
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      const auto& [otherFlag, otherPath] = outputs[j];
+      if (otherPath && sameTarget(fs::path(*otherPath), fs::path(*path))) {
+        say(fmt::format("{} {} and {} {} name the same file; one would replace the other",
+                        otherFlag, printable(*otherPath), flag, printable(*path)));
+        return kUsage;
+      }
     }
   }
   Filters filters;
@@ -180,8 +286,10 @@ int main(int argc, char** argv) {
     written &= writeOutput(*options.json, [&](std::ostream& out) { out << summaryJson(summary); });
   }
   if (options.csv) {
-    written &= writeOutput(
-        *options.csv, [&](std::ostream& out) { writeCsvExport(out, history, player, filters); });
+    written &= writeOutput(*options.csv, [&](std::ostream& out) {
+      writeCsvExport(out, history, player, filters,
+                     options.csvRaw ? CsvText::Raw : CsvText::Defused);
+    });
   }
   if (options.html) {
     written &= writeOutput(*options.html, [&](std::ostream& out) {

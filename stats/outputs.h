@@ -25,11 +25,16 @@ std::string summaryText(const Summary& summary);
 
 std::string summaryJson(const Summary& summary);
 
+// Defused: texts as shownText gives them, and one that starts with = + - @, a tab or a carriage
+// return gets a leading ', so that a spreadsheet shows it instead of running it as a formula.
+// Raw: texts as the files hold them, only bytes that are not UTF-8 replaced.
+enum class CsvText { Defused, Raw };
+
 // RFC 4180: one row per player per match that the filters admit, CR LF line ends, UTF-8 with a
 // byte-order mark (spreadsheets guess another encoding without it); bytes that are not UTF-8
 // become U+FFFD. `match` numbers every block read, 1 upward, whatever the filters drop.
 void writeCsvExport(std::ostream& out, const History& history, TextId player,
-                    const Filters& filters);
+                    const Filters& filters, CsvText style = CsvText::Defused);
 
 // One file that opens from disk without any network access.
 void writeHtmlReport(std::ostream& out, const History& history, const Summary& summary,
@@ -37,7 +42,10 @@ void writeHtmlReport(std::ostream& out, const History& history, const Summary& s
 
 // Invalid UTF-8 sequences replaced by U+FFFD.
 std::string validUtf8(std::string_view text);
-// For the terminal: also every control character, which could steer it, replaced by '?'.
+// A name or id as every output shows it: also each control character (C0, DEL, C1) replaced by
+// U+FFFD, since a NUL cuts a text short in many readers and the others steer terminals.
+std::string shownText(std::string_view text);
+// For the terminal and messages; the same as shownText.
 std::string printable(std::string_view text);
 
 }  // namespace tallyrig::stats

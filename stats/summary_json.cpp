@@ -46,7 +46,7 @@ json figuresJson(const Figures& figures) {
 std::string summaryJson(const Summary& summary) {
   json playlists = json::array();
   for (const Figures& figures : summary.playlists) {
-    json entry = {{"playlist", figures.label}};
+    json entry = {{"playlist", shownText(figures.label)}};
     entry.update(figuresJson(figures));
     playlists.push_back(std::move(entry));
   }
@@ -54,7 +54,8 @@ std::string summaryJson(const Summary& summary) {
   if (summary.lastSession) {
     const Session& last = *summary.lastSession;
     json changes = json::object();
-    for (const RatingChange& change : last.ratingChanges) changes[change.playlist] = change.change;
+    for (const RatingChange& change : last.ratingChanges)
+      changes[shownText(change.playlist)] = change.change;
     session = {{"first_match", isoTime(last.firstMinutes)},
                {"latest_match", isoTime(last.latestMinutes)},
                {"matches", last.matches},
@@ -69,10 +70,11 @@ std::string summaryJson(const Summary& summary) {
     since = fmt::format("{:04}-{:02}-{:02}", date.year, date.month, date.day);
   }
   const json document = {
-      {"player", summary.player},
+      {"player", shownText(summary.player)},
       {"filters",
        {{"since", since},
-        {"playlist", summary.filters.playlist ? json(*summary.filters.playlist) : json(nullptr)}}},
+        {"playlist",
+         summary.filters.playlist ? json(shownText(*summary.filters.playlist)) : json(nullptr)}}},
       {"playlists", std::move(playlists)},
       {"overall", figuresJson(summary.overall)},
       {"last_session", std::move(session)},

@@ -5,9 +5,12 @@
 
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "stats/chart_js.h"
 #include "stats/outputs.h"
+#include "stats/sha256.h"
 #include "test_history.h"
 
 namespace {
@@ -70,7 +73,7 @@ TEST(SummaryText, NothingInANameReachesTheTerminalRaw) {
   const TextId player = history.rows[0].playerId;
   const Summary summary = summarise(history, player, {}, findPlayerMatches(history, player, {}));
   const std::string text = summaryText(summary);
-  EXPECT_EQ(text.substr(0, text.find(':', 14)), "Player Steam|?[2J\xEF\xBF\xBD|0");
+  EXPECT_EQ(text.substr(0, text.find(':', 14)), "Player Steam|\xEF\xBF\xBD[2J\xEF\xBF\xBD|0");
 }
 
 TEST(CsvExport, QuotedWhereNeededUtf8WithCrLf) {
@@ -98,6 +101,46 @@ TEST(CsvExport, QuotedWhereNeededUtf8WithCrLf) {
             "\"\"3rd\"\"\",1,1,2,3,4,100,0,1,LOSS,PS4|3|0,false\r\n"
             "4,Duel,2024,2024-12-31T23:59,Blue,caf\xc3\xa9 "
             "\xEF\xBF\xBD,2,1,2,3,4,100,1204.5,2,WIN,\"a,b\",false\r\n");
+}
+
+// The rows of `history` after the header line, as the export writes them in `style`.
+std::string csvRows(const History& history, const std::string& player, CsvText style) {
+  std::ostringstream out;
+  writeCsvExport(out, history, *history.find(player), {}, style);
+  const std::string text = out.str();
+  return text.substr(text.find("\r\n") + 2);
+}
+
+TEST(CsvExport, FormulasAndControlCharactersDefusedUnlessRaw) {
+  History history;
+  TestRow formula = kAna;
+  formula.name = "=HYPERLINK(\"x\")";
+  formula.id = "@id";
+  const std::string nulName("+1\0cut", 6);
+  TestRow plus = kCy;
+  plus.name = nulName;
+  plus.id = "-2";
+  TestRow tab = kCy;
+  tab.name = "\tTab";
+  tab.id = "mid=dle+-@";
+  addFile(history, "=Playlist", blockText("03/07/2024 21:05", {formula, plus, tab}), 2024);
+  const std::string fffd = "\xEF\xBF\xBD";
+  EXPECT_EQ(csvRows(history, "@id", CsvText::Defused),
+            "1,'=Playlist,2024,2024-03-07T21:05,Blue,\"'=HYPERLINK(\"\"x\"\")\",2,1,2,3,4,100,"
+            "1204.5,2,WIN,'@id,true\r\n"
+            "1,'=Playlist,2024,2024-03-07T21:05,Orange,'+1" +
+                fffd +
+                "cut,1,1,2,3,4,100,0,1,LOSS,'-2,false\r\n"
+                "1,'=Playlist,2024,2024-03-07T21:05,Orange," +
+                fffd + "Tab,1,1,2,3,4,100,0,1,LOSS,mid=dle+-@,false\r\n");
+  EXPECT_EQ(csvRows(history, "@id", CsvText::Raw),
+            "1,=Playlist,2024,2024-03-07T21:05,Blue,\"=HYPERLINK(\"\"x\"\")\",2,1,2,3,4,100,"
+            "1204.5,2,WIN,@id,true\r\n"
+            "1,=Playlist,2024,2024-03-07T21:05,Orange," +
+                nulName +
+                ",1,1,2,3,4,100,0,1,LOSS,-2,false\r\n"
+                "1,=Playlist,2024,2024-03-07T21:05,Orange,\tTab,1,1,2,3,4,100,0,1,LOSS,"
+                "mid=dle+-@,false\r\n");
 }
 
 TEST(CsvExport, FiltersKeepTheMatchNumbers) {
@@ -136,21 +179,35 @@ TEST(SummaryJson, TheSameFiguresWithNullForWhatIsUnknown) {
   EXPECT_EQ(document["last_session"]["mmr_change_per_playlist"]["Doubles_Ranked"], 8.75);
 }
 
+std::string reportOf(const History& history) {
+  const TextId player = *history.find("Steam|1|0");
+  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, {});
+  std::ostringstream out;
+  writeHtmlReport(out, history, summarise(history, player, {}, matches), matches,
+                  findCompanions(history, player, matches, 10));
+  return out.str();
+}
+
+// What lies between `open` and the next "</script>", for each `open` in the page.
+std::vector<std::string> scriptsOpenedBy(const std::string& html, const std::string& open) {
+  std::vector<std::string> scripts;
+  for (std::size_t at = html.find(open); at != std::string::npos; at = html.find(open, at + 1)) {
+    const std::size_t start = at + open.size();
+    scripts.push_back(html.substr(start, html.find("</script>", start) - start));
+  }
+  return scripts;
+}
+
 TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   History history = sampleHistory();
   TestRow hostile = kCy;
   hostile.name = "</script><img src=x onerror=alert(1)>";
   hostile.id = "x</script>";
   addFile(history, "Duel", blockText("03/08/2024 10:00", {kAna, hostile}), 2024);
-  const TextId player = *history.find("Steam|1|0");
-  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, {});
-  std::ostringstream out;
-  writeHtmlReport(out, history, summarise(history, player, {}, matches), matches,
-                  findCompanions(history, player, matches, 10));
-  const std::string html = out.str();
+  addFile(history, "<!--<script>", blockText("03/09/2024 10:00", {kAna, hostile}), 2024);
+  const std::string html = reportOf(history);
   const std::string chartJs(reinterpret_cast<const char*>(kChartJs), kChartJsSize);
   EXPECT_NE(html.find(chartJs), std::string::npos);
-  EXPECT_NE(html.find("Content-Security-Policy\" content=\"default-src 'none'"), std::string::npos);
   EXPECT_EQ(html.find("<img"), std::string::npos);
   EXPECT_NE(html.find("&lt;/script&gt;&lt;img src=x onerror=alert(1)&gt;"), std::string::npos);
   // Every script element is one the report opened itself.
@@ -161,6 +218,57 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   EXPECT_EQ(scripts, 3u);
   EXPECT_EQ(html.find("http://"), std::string::npos);
   EXPECT_EQ(html.find("https://", html.find(chartJs) + chartJs.size()), std::string::npos);
+  // The data a script reads holds the names with no '<' at all, so none can end or restart the
+  // element; JSON's own escape brings each back.
+  const std::vector<std::string> data =
+      scriptsOpenedBy(html, "<script type=\"application/json\" id=\"report-data\">");
+  ASSERT_EQ(data.size(), 1u);
+  EXPECT_EQ(data[0].find('<'), std::string::npos);
+  EXPECT_NE(data[0].find("\\u003c!--\\u003cscript>"), std::string::npos);
+  EXPECT_EQ(nlohmann::json::parse(data[0])["mmr"][0]["playlist"], "<!--<script>");
+}
+
+// Only the report's own scripts and style run, each allowed by its hash; nothing inline else.
+TEST(HtmlReport, PolicyAllowsEachScriptByItsHash) {
+  const std::string html = reportOf(sampleHistory());
+  const std::string meta = "<meta http-equiv=\"Content-Security-Policy\" content=\"";
+  const std::size_t at = html.find(meta);
+  ASSERT_NE(at, std::string::npos);
+  // Before any text a name could have put there.
+  EXPECT_LT(at, html.find("<title>"));
+  const std::size_t start = at + meta.size();
+  const std::string policy = html.substr(start, html.find('"', start) - start);
+  const std::vector<std::string> scripts = scriptsOpenedBy(html, "<script>");
+  const std::vector<std::string> styles = [&] {
+    std::vector<std::string> found;
+    const std::size_t open = html.find("<style>") + 7;
+    found.push_back(html.substr(open, html.find("</style>") - open));
+    return found;
+  }();
+  ASSERT_EQ(scripts.size(), 2u);
+  EXPECT_EQ(policy, "default-src 'none'; script-src " + cspHashSource(scripts[0]) + " " +
+                        cspHashSource(scripts[1]) + "; style-src " + cspHashSource(styles[0]) +
+                        "; img-src data:; base-uri 'none'; form-action 'none'");
+  EXPECT_EQ(html.find("unsafe-inline"), std::string::npos);
+  EXPECT_EQ(html.find(" style=\""), std::string::npos);
+}
+
+TEST(Sha256, KnownDigestsAcrossTheBlockBoundaries) {
+  const auto hex = [](std::string_view text) {
+    std::string out;
+    for (const std::uint8_t byte : sha256(text)) out += fmt::format("{:02x}", byte);
+    return out;
+  };
+  EXPECT_EQ(hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  // 56 bytes: the length no longer fits the first block.
+  EXPECT_EQ(hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(hex(std::string(64, 'a')),
+            "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb");
+  EXPECT_EQ(hex(std::string(1000000, 'a')),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  EXPECT_EQ(cspHashSource("abc"), "'sha256-ungWv48Bz+pBQUDeXa4iI7ADYaOWF3qctBD/YfIAFa0='");
 }
 
 TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
@@ -172,6 +280,15 @@ TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
   EXPECT_EQ(validUtf8("\xe2\x82"), replacement + replacement);                    // cut short
   EXPECT_EQ(validUtf8("\xf4\x90\x80\x80"), replacement + replacement + replacement + replacement);
   EXPECT_EQ(validUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(Utf8, ShownTextReplacesEveryControlCharacter) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  EXPECT_EQ(shownText(std::string("a\0b\x1f\x7f", 5)), "a" + fffd + "b" + fffd + fffd);
+  // C1 controls U+0080 and U+009F go; U+00A0 and U+00FF stay.
+  EXPECT_EQ(shownText("\xc2\x80\xc2\x9f\xc2\xa0\xc3\xbf"), fffd + fffd + "\xc2\xa0\xc3\xbf");
+  EXPECT_EQ(shownText("\xc2"), fffd);
+  EXPECT_EQ(shownText(" ~\xe2\x80\xa8"), " ~\xe2\x80\xa8");
 }
 
 }  // namespace
