@@ -68,43 +68,67 @@ bool sameFile(const fs::path& a, const fs::path& b) {
   return fs::equivalent(a, b, error) && !error;
 }
 
-// Also through links to folders: the folders above the link's destination count too.
-bool insideFolder(const fs::path& target, const fs::path& folder) {
+// The statistics folder and every folder and file below it, as found on disk.
+struct StatisticsTree {
+  fs::path root;
+  std::vector<fs::path> folders;  // the root first
+  std::vector<fs::path> files;
+};
+
+StatisticsTree statisticsTree(const fs::path& root) {
+  StatisticsTree tree{root, {}, {}};
+  std::error_code error;
+  if (!fs::is_directory(root, error)) return tree;
+  tree.folders.push_back(root);
+  for (auto entry = fs::recursive_directory_iterator(root, error);
+       !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+    if (entry->is_directory(error)) {
+      tree.folders.push_back(entry->path());
+    } else if (entry->is_regular_file(error)) {
+      tree.files.push_back(entry->path());
+    }
+  }
+  return tree;
+}
+
+// Compared with every folder of the tree, not only its root: a link to a year folder is
+// inside too, and Windows does not show every link as one.
+bool insideTree(const fs::path& target, const StatisticsTree& tree) {
   std::error_code error;
   const fs::path resolved = fs::weakly_canonical(fs::absolute(target, error), error);
   for (const fs::path& start : {target, error ? target : resolved}) {
     for (const fs::path& above : foldersAbove(start)) {
-      if (sameFile(above, folder)) return true;
+      for (const fs::path& folder : tree.folders) {
+        if (sameFile(above, folder)) return true;
+      }
     }
   }
   return false;
 }
 
-// Why an output at `target` could reach the statistics below `statisticsFolder`, or nothing.
-std::optional<std::string> reachesStatistics(const fs::path& target,
-                                             const fs::path& statisticsFolder) {
-  std::error_code error;
-  if (!fs::exists(statisticsFolder, error)) return std::nullopt;
-  const std::string where = displayPath(statisticsFolder);
-  if (insideFolder(target, statisticsFolder)) {
+// Why an output at `target` could reach the statistics, or nothing.
+std::optional<std::string> reachesStatistics(const fs::path& target, const StatisticsTree& tree) {
+  if (tree.folders.empty()) return std::nullopt;
+  const std::string where = displayPath(tree.root);
+  if (insideTree(target, tree)) {
     return fmt::format("that is inside {}, where only the plugin writes", where);
   }
   // The output replaces a link rather than writing through it, but a link into the statistics
   // is a mistake worth naming.
+  std::error_code error;
   if (fs::is_symlink(fs::symlink_status(target, error))) {
     fs::path destination = fs::read_symlink(target, error);
     if (!error && destination.is_relative()) {
       destination = fs::absolute(target, error).parent_path() / destination;
     }
-    if (!error && insideFolder(destination, statisticsFolder)) {
+    if (!error && insideTree(destination, tree)) {
       return fmt::format("that is a link into {}, where only the plugin writes", where);
     }
   }
   if (fs::exists(target, error)) {
-    for (auto entry = fs::recursive_directory_iterator(statisticsFolder, error);
-         !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
-      if (entry->is_regular_file(error) && sameFile(entry->path(), target)) {
-        return fmt::format("that is the file {} under another name", displayPath(entry->path()));
+    for (const fs::path& file : tree.files) {
+      if (sameFile(file, target)) {
+        return fmt::format("that is the file {} under another name", displayPath(file));
       }
     }
   }
@@ -220,10 +244,11 @@ int main(int argc, char** argv) {
   const fs::path statisticsFolder = dataDir / "Tallyrig";
   const std::vector<std::pair<std::string, std::optional<std::string>>> outputs = {
       {"--html", options.html}, {"--csv", options.csv}, {"--json", options.json}};
+  const StatisticsTree tree = statisticsTree(statisticsFolder);
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const auto& [flag, path] = outputs[i];
     if (!path) continue;
-    if (const auto reason = reachesStatistics(fs::path(*path), statisticsFolder)) {
+    if (const auto reason = reachesStatistics(fs::path(*path), tree)) {
       say(fmt::format("{} {}: {}", flag, printable(*path), *reason));
       return kUsage;
     }
