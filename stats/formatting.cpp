@@ -14,6 +14,31 @@ std::string ratingText(double mmr) {
   return fmt::format("{:g}", mmr);
 }
 
+std::vector<std::string> figureCells(const Figures& figures) {
+  const auto optional = [](const std::optional<double>& value, std::string_view format) {
+    return value ? fmt::format(fmt::runtime(format), *value) : std::string(kUnknown);
+  };
+  return {shownText(figures.label),
+          fmt::format("{}", figures.matches),
+          fmt::format("{}", figures.wins),
+          fmt::format("{}", figures.losses),
+          fmt::format("{:.1f}%", figures.winRate() * 100),
+          fmt::format("{:.2f}", figures.perMatch(figures.goals)),
+          fmt::format("{:.2f}", figures.perMatch(figures.assists)),
+          fmt::format("{:.2f}", figures.perMatch(figures.saves)),
+          fmt::format("{:.2f}", figures.perMatch(figures.shots)),
+          fmt::format("{:.2f}", figures.perMatch(figures.demos)),
+          fmt::format("{:.1f}", figures.perMatch(figures.score)),
+          optional(figures.firstMmr, "{:g}"),
+          optional(figures.latestMmr, "{:g}"),
+          optional(figures.mmrChange, "{:+g}"),
+          fmt::format("{}", figures.longestWinStreak),
+          figures.currentStreak.length == 0
+              ? std::string(kUnknown)
+              : fmt::format("{}{}", figures.currentStreak.win ? 'W' : 'L',
+                            figures.currentStreak.length)};
+}
+
 std::string validUtf8(std::string_view text) {
   constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
   std::string out;

@@ -4,6 +4,7 @@
 // export and the HTML report. The export and the report grow with the history and are written
 // to a stream a piece at a time.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -19,6 +20,15 @@ namespace tallyrig::stats {
 std::string isoTime(std::int64_t minutes);
 // As the file writes a rating: printf's %g.
 std::string ratingText(double mmr);
+
+// What every output shows for a figure the files do not give.
+inline constexpr std::string_view kUnknown = "none";
+
+// The per-playlist table's columns and a row's cells, as the summary and the report show them.
+inline constexpr std::array<std::string_view, 16> kFigureColumns = {
+    "playlist", "matches", "W",     "L",         "win %",      "goals",  "assists",    "saves",
+    "shots",    "demos",   "score", "MMR first", "MMR latest", "change", "win streak", "now"};
+std::vector<std::string> figureCells(const Figures& figures);
 
 // An aligned table per playlist and overall, then the last session.
 std::string summaryText(const Summary& summary);
@@ -36,7 +46,24 @@ enum class CsvText { Defused, Raw };
 void writeCsvExport(std::ostream& out, const History& history, TextId player,
                     const Filters& filters, CsvText style = CsvText::Defused);
 
-// One file that opens from disk without any network access.
+// The report's per-match table holds the latest of the matches, its charts at most about
+// so many points and bars: the page opens quickly whatever the history's size.
+inline constexpr std::size_t kMatchesListed = 1000;
+inline constexpr std::size_t kChartPoints = 3000;
+inline constexpr std::int64_t kChartBars = 1500;
+
+struct ChartPoint {
+  double x = 0;
+  double y = 0;
+  bool operator==(const ChartPoint&) const = default;
+};
+
+// At most `most` of the points (largest-triangle-three-buckets), the first and last kept; all of
+// them when they are fewer or `most` is under 3.
+std::vector<ChartPoint> thinned(const std::vector<ChartPoint>& points, std::size_t most);
+
+// One file that opens from disk without any network access. The charts come first; every table
+// is drawn by the page's script from the data it carries once, as JSON.
 void writeHtmlReport(std::ostream& out, const History& history, const Summary& summary,
                      const std::vector<PlayerMatch>& matches, const Companions& companions);
 

@@ -8,53 +8,19 @@
 namespace tallyrig::stats {
 namespace {
 
-constexpr std::string_view kNone = "-";
-
 std::string displayTime(std::int64_t minutes) {
   const LocalTime time = LocalTime::fromMinutes(minutes);
   return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}", time.year, time.month, time.day, time.hour,
                      time.minute);
 }
 
-std::string optionalRating(const std::optional<double>& mmr) {
-  return mmr ? ratingText(*mmr) : std::string(kNone);
-}
-
 std::string ratingChange(const std::optional<double>& change) {
-  return change ? fmt::format("{:+g}", *change) : std::string(kNone);
-}
-
-std::string streakText(const Streak& streak) {
-  if (streak.length == 0) return std::string(kNone);
-  return fmt::format("{}{}", streak.win ? 'W' : 'L', streak.length);
-}
-
-constexpr std::array<std::string_view, 16> kColumns = {
-    "playlist", "matches", "W",     "L",         "win %",      "goals",  "assists",    "saves",
-    "shots",    "demos",   "score", "MMR first", "MMR latest", "change", "win streak", "now"};
-
-std::vector<std::string> tableRow(const Figures& figures) {
-  return {printable(figures.label),
-          fmt::format("{}", figures.matches),
-          fmt::format("{}", figures.wins),
-          fmt::format("{}", figures.losses),
-          fmt::format("{:.1f}%", figures.winRate() * 100),
-          fmt::format("{:.2f}", figures.perMatch(figures.goals)),
-          fmt::format("{:.2f}", figures.perMatch(figures.assists)),
-          fmt::format("{:.2f}", figures.perMatch(figures.saves)),
-          fmt::format("{:.2f}", figures.perMatch(figures.shots)),
-          fmt::format("{:.2f}", figures.perMatch(figures.demos)),
-          fmt::format("{:.1f}", figures.perMatch(figures.score)),
-          optionalRating(figures.firstMmr),
-          optionalRating(figures.latestMmr),
-          ratingChange(figures.mmrChange),
-          fmt::format("{}", figures.longestWinStreak),
-          streakText(figures.currentStreak)};
+  return change ? fmt::format("{:+g}", *change) : std::string(kUnknown);
 }
 
 // The first column to the left, the figures to the right, two spaces between.
 void appendTable(std::string& out, const std::vector<std::vector<std::string>>& rows) {
-  std::vector<std::size_t> widths(kColumns.size(), 0);
+  std::vector<std::size_t> widths(kFigureColumns.size(), 0);
   for (const auto& row : rows) {
     for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
   }
@@ -83,14 +49,16 @@ std::string summaryText(const Summary& summary) {
   }
   out += "\n\n";
   std::vector<std::vector<std::string>> rows;
-  rows.emplace_back(kColumns.begin(), kColumns.end());
-  for (const Figures& figures : summary.playlists) rows.push_back(tableRow(figures));
-  rows.push_back(tableRow(all));
+  rows.emplace_back(kFigureColumns.begin(), kFigureColumns.end());
+  for (const Figures& figures : summary.playlists) rows.push_back(figureCells(figures));
+  rows.push_back(figureCells(all));
   appendTable(out, rows);
   out +=
-      "\nGoals to score: per match. MMR: the player's rating at the first and the latest match of\n"
-      "the playlist (\"all\" adds up the changes). Win streak: the longest; now: the current "
-      "run.\n";
+      "\nGoals, assists, saves, shots, demos (demolitions) and score: the average per match.\n"
+      "MMR first and MMR latest: the rating at the playlist's first and latest match, none where\n"
+      "the files hold no rating; change: the latest less the first (\"all\" adds up the\n"
+      "playlists' changes). Win streak: the longest run of wins; now: the current run (W3: three\n"
+      "wins in a row, L2: two losses).\n";
   if (summary.lastSession) {
     const Session& session = *summary.lastSession;
     out += fmt::format("\nLast session: {} to {}, {} {}, {}-{}, MMR {}",

@@ -54,13 +54,15 @@ TEST(SummaryText, AlignedPerPlaylistAndOverallThenTheLastSession) {
       "Doubles_Ranked        2  2  0  100.0%   2.00     1.00   2.00   3.00   4.00  100.0     "
       "1204.5     1213.25   +8.75           2   W2\n"
       "Duel                  1  0  1    0.0%   0.00     1.00   2.00   3.00   4.00  100.0      "
-      "    -           -       -           0   L1\n"
+      " none        none    none           0   L1\n"
       "all                   3  2  1   66.7%   1.33     1.00   2.00   3.00   4.00  100.0      "
-      "    -           -   +8.75           2   L1\n"
+      " none        none   +8.75           2   L1\n"
       "\n"
-      "Goals to score: per match. MMR: the player's rating at the first and the latest match "
-      "of\nthe playlist (\"all\" adds up the changes). Win streak: the longest; now: the "
-      "current run.\n"
+      "Goals, assists, saves, shots, demos (demolitions) and score: the average per match.\n"
+      "MMR first and MMR latest: the rating at the playlist's first and latest match, none where\n"
+      "the files hold no rating; change: the latest less the first (\"all\" adds up the\n"
+      "playlists' changes). Win streak: the longest run of wins; now: the current run (W3: three\n"
+      "wins in a row, L2: two losses).\n"
       "\n"
       "Last session: 2024-03-07 21:05 to 2024-03-07 22:00, 3 matches, 2-1, MMR +8.75\n");
 }
@@ -209,7 +211,6 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   const std::string chartJs(reinterpret_cast<const char*>(kChartJs), kChartJsSize);
   EXPECT_NE(html.find(chartJs), std::string::npos);
   EXPECT_EQ(html.find("<img"), std::string::npos);
-  EXPECT_NE(html.find("&lt;/script&gt;&lt;img src=x onerror=alert(1)&gt;"), std::string::npos);
   // Every script element is one the report opened itself.
   std::size_t scripts = 0;
   for (std::size_t at = html.find("</script>"); at != std::string::npos;
@@ -225,7 +226,74 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   ASSERT_EQ(data.size(), 1u);
   EXPECT_EQ(data[0].find('<'), std::string::npos);
   EXPECT_NE(data[0].find("\\u003c!--\\u003cscript>"), std::string::npos);
-  EXPECT_EQ(nlohmann::json::parse(data[0])["mmr"][0]["playlist"], "<!--<script>");
+  const auto document = nlohmann::json::parse(data[0]);
+  EXPECT_EQ(document["mmr"][0]["playlist"], "<!--<script>");
+  EXPECT_EQ(document["tables"]["opponents"]["rows"][1],
+            nlohmann::json({"</script><img src=x onerror=alert(1)>", "x</script>", "2", "2-0"}));
+  // The page's own markup holds no name: only the title and heading hold the player's id.
+  EXPECT_EQ(html.find("onerror"), html.find("onerror", html.find("id=\"report-data\"")));
+}
+
+TEST(HtmlReport, TheLatestMatchesListedAndEveryTableFromTheData) {
+  History history;
+  std::string text;
+  TestRow ana = kAna;
+  for (int i = 0; i < 1003; ++i) {
+    ana.goals = i % 7;
+    text += blockText(
+        fmt::format("03/{:02}/2024 {:02}:{:02}", 1 + i / 100, 10 + i / 10 % 10, i % 10 * 5),
+        {ana, kCy});
+  }
+  addFile(history, "Duel", text, 2024);
+  const std::string html = reportOf(history);
+  const auto document = nlohmann::json::parse(
+      scriptsOpenedBy(html, "<script type=\"application/json\" id=\"report-data\">")[0]);
+  const auto& rows = document["tables"]["matches"]["rows"];
+  ASSERT_EQ(rows.size(), kMatchesListed);
+  EXPECT_EQ(rows[0][0], "2024-03-11 10:10");  // the latest first
+  EXPECT_EQ(rows[0][4], fmt::format("{}", 1002 % 7));
+  EXPECT_EQ(rows[kMatchesListed - 1][0], "2024-03-01 10:15");  // the three oldest left out
+  EXPECT_NE(html.find("The latest 1000 of 1003 matches"), std::string::npos);
+  EXPECT_EQ(document["tables"]["summary"]["rows"].size(), 2u);  // Duel and all
+  EXPECT_EQ(document["tables"]["summary"]["rows"][1][0], "all");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][0][11], "1204.5");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][1][11], "none");  // ratings are per playlist
+  // The charts come before every table in the page.
+  EXPECT_LT(html.find("id=\"mmr-chart\""), html.find("data-table=\"summary\""));
+}
+
+TEST(HtmlReport, OneMatchInPlainWords) {
+  History history;
+  TestRow unrated = kAna;
+  unrated.mmr = "0";
+  addFile(history, "Duel", blockText("03/07/2024 21:05", {unrated, kCy}), 2024);
+  const std::string html = reportOf(history);
+  EXPECT_NE(html.find("<p class=\"lead\">1 match, 2024-03-07 21:05 to"), std::string::npos);
+  EXPECT_NE(html.find("<p>Last session: 2024-03-07 21:05 to 2024-03-07 21:05, 1 match, 1-0, MMR "
+                      "none.</p>"),
+            std::string::npos);
+  EXPECT_NE(html.find("All 1 match, latest first"), std::string::npos);
+  const auto document = nlohmann::json::parse(
+      scriptsOpenedBy(html, "<script type=\"application/json\" id=\"report-data\">")[0]);
+  EXPECT_EQ(document["tables"]["summary"]["rows"][0][11], "none");
+  EXPECT_EQ(document["tables"]["matches"]["rows"][0][10], "none");
+  EXPECT_EQ(document["tables"]["mates"]["rows"].size(), 0u);
+}
+
+TEST(HtmlReport, ChartPointsThinnedKeepingTheEndsAndThePeaks) {
+  std::vector<ChartPoint> points;
+  for (int i = 0; i < 10000; ++i) points.push_back({double(i), i == 4321 ? 5000.0 : i % 10});
+  const std::vector<ChartPoint> kept = thinned(points, 100);
+  ASSERT_EQ(kept.size(), 100u);
+  EXPECT_EQ(kept.front(), points.front());
+  EXPECT_EQ(kept.back(), points.back());
+  EXPECT_NE(std::find(kept.begin(), kept.end(), points[4321]), kept.end());
+  EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(),
+                             [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; }));
+  EXPECT_EQ(thinned(points, 2).size(), points.size());
+  const std::vector<ChartPoint> few(points.begin(), points.begin() + 100);
+  EXPECT_EQ(thinned(few, 100), few);
+  EXPECT_EQ(thinned(points, 3).size(), 3u);
 }
 
 // Only the report's own scripts and style run, each allowed by its hash; nothing inline else.
