@@ -50,6 +50,17 @@ struct Options {
   bool csvRaw = false;
 };
 
+// Windows' long-path spelling, \\?\C:\... or \\?\UNC\server\..., names the same file as the
+// plain one, but not every call there accepts it (stat does not): compare in the plain one.
+fs::path plainSpelling(const fs::path& path) {
+#if defined(_WIN32)
+  const std::wstring text = path.native();
+  if (text.starts_with(L"\\\\?\\UNC\\")) return fs::path(L"\\\\" + text.substr(8));
+  if (text.starts_with(L"\\\\?\\")) return fs::path(text.substr(4));
+#endif
+  return path;
+}
+
 // The folder of `target` and each folder above it, outermost last.
 std::vector<fs::path> foldersAbove(const fs::path& target) {
   std::error_code error;
@@ -93,7 +104,8 @@ StatisticsTree statisticsTree(const fs::path& root) {
 
 // Compared with every folder of the tree, not only its root: a link to a year folder is
 // inside too, and Windows does not show every link as one.
-bool insideTree(const fs::path& target, const StatisticsTree& tree) {
+bool insideTree(const fs::path& spelt, const StatisticsTree& tree) {
+  const fs::path target = plainSpelling(spelt);
   std::error_code error;
   const fs::path resolved = fs::weakly_canonical(fs::absolute(target, error), error);
   for (const fs::path& start : {target, error ? target : resolved}) {
@@ -107,7 +119,8 @@ bool insideTree(const fs::path& target, const StatisticsTree& tree) {
 }
 
 // Why an output at `target` could reach the statistics, or nothing.
-std::optional<std::string> reachesStatistics(const fs::path& target, const StatisticsTree& tree) {
+std::optional<std::string> reachesStatistics(const fs::path& spelt, const StatisticsTree& tree) {
+  const fs::path target = plainSpelling(spelt);
   if (tree.folders.empty()) return std::nullopt;
   const std::string where = displayPath(tree.root);
   if (insideTree(target, tree)) {
@@ -135,7 +148,9 @@ std::optional<std::string> reachesStatistics(const fs::path& target, const Stati
   return std::nullopt;
 }
 
-bool sameTarget(const fs::path& a, const fs::path& b) {
+bool sameTarget(const fs::path& speltA, const fs::path& speltB) {
+  const fs::path a = plainSpelling(speltA);
+  const fs::path b = plainSpelling(speltB);
   if (sameFile(a, b)) return true;
   const fs::path nameA = a.filename();
   const fs::path nameB = b.filename();
@@ -233,7 +248,7 @@ int main(int argc, char** argv) {
   app.footer(
       "Exit status: 0 done (also when some lines could not be read; each is named on standard "
       "error as FILE:LINE: what), 1 nothing to show or an output could not be written, 2 usage "
-      "error.\n");
+      "error (also an output inside the Tallyrig folder, or two outputs naming one file).\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
