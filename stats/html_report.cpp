@@ -391,12 +391,21 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
                      const std::vector<PlayerMatch>& matches, const Companions& companions) {
   const Figures& all = summary.overall;
   std::string out = head(escaped(summary.player));
-  out += fmt::format("<h1>{}</h1>\n<p class=\"lead\">{}", escaped(summary.player),
-                     plural(all.matches, "match", "matches"));
+  out += fmt::format("<h1>{}{}</h1>\n<p class=\"lead\">{}",
+                     summary.playerName.empty() ? "" : escaped(summary.playerName) + " &middot; ",
+                     escaped(summary.player), plural(all.matches, "match", "matches"));
   if (all.matches > 0) {
     out += fmt::format(", {} to {}", displayTime(all.firstMinutes), displayTime(all.latestMinutes));
   }
-  if (summary.filters.playlist) out += ", playlist " + escaped(*summary.filters.playlist);
+  for (std::size_t i = 0; i < summary.filters.playlists.size(); ++i) {
+    out += (i == 0 ? ", playlist " : " or ") + escaped(summary.filters.playlists[i]);
+  }
+  for (const Streak* streak : {&all.longestWins, &all.longestLosses}) {
+    if (streak->length == 0) continue;
+    out += fmt::format(". Longest {} streak: {}, {} to {}", streak->win ? "winning" : "losing",
+                       streak->length, displayTime(streak->firstMinutes),
+                       displayTime(streak->latestMinutes));
+  }
   out += ". Made by tallyrig-stats from the statistics files.</p>\n";
   if (summary.lastSession) {
     const Session& session = *summary.lastSession;

@@ -2,8 +2,10 @@
 // them; what it makes goes to standard output and to the files its options name.
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cwctype>
@@ -43,7 +45,8 @@ struct Options {
   std::string dataDir = "data";
   std::optional<std::string> player;
   std::optional<std::string> since;
-  std::optional<std::string> playlist;
+  std::optional<std::string> until;
+  std::vector<std::string> playlists;
   std::optional<std::string> html;
   std::optional<std::string> csv;
   std::optional<std::string> json;
@@ -232,9 +235,16 @@ int main(int argc, char** argv) {
       ->check([](const std::string& text) {
         return parseIsoDate(text) ? std::string() : "expected a date as YYYY-MM-DD, got " + text;
       });
-  app.add_option("--playlist", options.playlist,
-                 "Only this playlist, by the file's base name (for example Doubles_Ranked)")
-      ->type_name("NAME");
+  app.add_option("--until", options.until, "Only matches on or before this day")
+      ->type_name("YYYY-MM-DD")
+      ->check([](const std::string& text) {
+        return parseIsoDate(text) ? std::string() : "expected a date as YYYY-MM-DD, got " + text;
+      });
+  app.add_option("--playlist", options.playlists,
+                 "Only this playlist, by the file's base name in any case (for example "
+                 "doubles_ranked); give it again for more than one")
+      ->type_name("NAME")
+      ->allow_extra_args(false);
   app.add_option("--html", options.html, "Write an HTML report with charts to FILE")
       ->type_name("FILE");
   app.add_option("--csv", options.csv, "Write every row as RFC 4180 CSV to FILE")
@@ -278,7 +288,8 @@ int main(int argc, char** argv) {
   }
   Filters filters;
   if (options.since) filters.since = parseIsoDate(*options.since);
-  filters.playlist = options.playlist;
+  if (options.until) filters.until = parseIsoDate(*options.until);
+  filters.playlists = options.playlists;
 
   const WarningSink warn = [](const std::string& message) {
     std::fprintf(stderr, "%s\n", printable(message).c_str());
@@ -292,6 +303,18 @@ int main(int argc, char** argv) {
   if (history.matches.empty()) {
     say(fmt::format("no match could be read from {} files", files.size()));
     return kNothingRead;
+  }
+
+  for (const std::string& wanted : filters.playlists) {
+    if (std::none_of(history.playlists.begin(), history.playlists.end(),
+                     [&](const std::string& name) { return sameName(name, wanted); })) {
+      std::vector<std::string> names;
+      for (const std::string& name : history.playlists) names.push_back(printable(name));
+      std::sort(names.begin(), names.end());
+      say(fmt::format("no playlist {}; the files hold {}", printable(wanted),
+                      fmt::join(names, ", ")));
+      return kNothingRead;
+    }
   }
 
   TextId player = 0;
@@ -313,7 +336,9 @@ int main(int argc, char** argv) {
   const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);
   if (matches.empty()) {
     say(fmt::format("no match of {} {}", printable(history.text(player)),
-                    filters.playlist || filters.since ? "passes the filters" : "was found"));
+                    !filters.playlists.empty() || filters.since || filters.until
+                        ? "passes the filters"
+                        : "was found"));
     return kNothingRead;
   }
   const Summary summary = summarise(history, player, filters, matches);

@@ -28,8 +28,11 @@ void addMatch(Figures& figures, const Row& row, std::int64_t minutes) {
   if (streak.length > 0 && streak.win == row.win) {
     ++streak.length;
   } else {
-    streak = {row.win, 1};
+    streak = {row.win, 1, minutes, minutes};
   }
+  streak.latestMinutes = minutes;
+  Streak& longest = row.win ? figures.longestWins : figures.longestLosses;
+  if (streak.length > longest.length) longest = streak;
   if (row.win) figures.longestWinStreak = std::max(figures.longestWinStreak, streak.length);
 }
 
@@ -39,8 +42,20 @@ std::int64_t dayOf(const LocalDate& date) {
 
 }  // namespace
 
+bool sameName(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 bool Filters::admits(const History& history, const Match& match) const {
-  if (playlist && history.playlists[match.playlist] != *playlist) return false;
+  if (!playlists.empty() &&
+      std::none_of(playlists.begin(), playlists.end(), [&](const std::string& name) {
+        return sameName(name, history.playlists[match.playlist]);
+      })) {
+    return false;
+  }
+  if (until && match.minutes >= dayOf(*until) + 1440) return false;
   return !since || match.minutes >= dayOf(*since);
 }
 
@@ -86,6 +101,7 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
                   const std::vector<PlayerMatch>& matches) {
   Summary summary;
   summary.player = history.text(player);
+  if (!matches.empty()) summary.playerName = history.text(history.rows[matches.back().row].name);
   summary.filters = filters;
   summary.overall.label = "all";
   std::map<std::string, Figures> byPlaylist;

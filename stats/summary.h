@@ -14,10 +14,14 @@
 namespace tallyrig::stats {
 
 struct Filters {
-  std::optional<LocalDate> since;  // matches on or after this day
-  std::optional<std::string> playlist;
+  std::optional<LocalDate> since;      // matches on or after this day
+  std::optional<LocalDate> until;      // and on or before this one
+  std::vector<std::string> playlists;  // any of them, by name, case-blind; none: every playlist
   bool admits(const History& history, const Match& match) const;
 };
+
+// Case-blind in ASCII letters, as playlist names are given on the command line.
+bool sameName(std::string_view a, std::string_view b);
 
 struct OwnerChoice {
   TextId player = 0;
@@ -45,6 +49,8 @@ bool isRating(double mmr);
 struct Streak {
   bool win = false;
   std::size_t length = 0;
+  std::int64_t firstMinutes = 0;  // when its first and its latest match began
+  std::int64_t latestMinutes = 0;
 };
 
 struct Figures {
@@ -62,6 +68,8 @@ struct Figures {
   std::optional<double> latestMmr;
   std::optional<double> mmrChange;
   std::size_t longestWinStreak = 0;
+  Streak longestWins;  // the first of the longest, if several are as long
+  Streak longestLosses;
   Streak currentStreak;
   std::int64_t firstMinutes = 0;
   std::int64_t latestMinutes = 0;
@@ -92,6 +100,7 @@ inline constexpr std::int64_t kSessionGapMinutes = 60;
 
 struct Summary {
   std::string player;
+  std::string playerName;  // the name in the player's latest match
   Filters filters;
   std::vector<Figures> playlists;  // by name
   Figures overall;                 // ratings are per playlist: only the sum of their changes

@@ -14,6 +14,12 @@ json optionalNumber(const std::optional<double>& value) {
   return value ? json(*value) : json(nullptr);
 }
 
+json streakWhen(const Streak& streak) {
+  if (streak.length == 0) return nullptr;
+  return {{"first_match", isoTime(streak.firstMinutes)},
+          {"latest_match", isoTime(streak.latestMinutes)}};
+}
+
 json figuresJson(const Figures& figures) {
   json out = {
       {"matches", figures.matches},
@@ -31,6 +37,9 @@ json figuresJson(const Figures& figures) {
       {"mmr_latest", optionalNumber(figures.latestMmr)},
       {"mmr_change", optionalNumber(figures.mmrChange)},
       {"longest_win_streak", figures.longestWinStreak},
+      {"longest_win_streak_when", streakWhen(figures.longestWins)},
+      {"longest_losing_streak", figures.longestLosses.length},
+      {"longest_losing_streak_when", streakWhen(figures.longestLosses)},
       {"current_streak", figures.currentStreak.length == 0
                              ? json(nullptr)
                              : json{{"result", figures.currentStreak.win ? "WIN" : "LOSS"},
@@ -64,17 +73,21 @@ std::string summaryJson(const Summary& summary) {
                {"mmr_change", optionalNumber(last.mmrChange)},
                {"mmr_change_per_playlist", std::move(changes)}};
   }
-  json since = nullptr;
-  if (summary.filters.since) {
-    const LocalDate& date = *summary.filters.since;
-    since = fmt::format("{:04}-{:02}-{:02}", date.year, date.month, date.day);
-  }
+  const auto day = [](const std::optional<LocalDate>& date) {
+    return date ? json(fmt::format("{:04}-{:02}-{:02}", date->year, date->month, date->day))
+                : json(nullptr);
+  };
+  json playlistFilter = json::array();
+  for (const std::string& name : summary.filters.playlists)
+    playlistFilter.push_back(shownText(name));
   const json document = {
       {"player", shownText(summary.player)},
+      {"player_name",
+       summary.playerName.empty() ? json(nullptr) : json(shownText(summary.playerName))},
       {"filters",
-       {{"since", since},
-        {"playlist",
-         summary.filters.playlist ? json(shownText(*summary.filters.playlist)) : json(nullptr)}}},
+       {{"since", day(summary.filters.since)},
+        {"until", day(summary.filters.until)},
+        {"playlists", std::move(playlistFilter)}}},
       {"playlists", std::move(playlists)},
       {"overall", figuresJson(summary.overall)},
       {"last_session", std::move(session)},

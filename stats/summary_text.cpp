@@ -36,16 +36,23 @@ void appendTable(std::string& out, const std::vector<std::vector<std::string>>& 
 
 std::string summaryText(const Summary& summary) {
   const Figures& all = summary.overall;
-  std::string out = fmt::format("Player {}: {} {}", printable(summary.player), all.matches,
-                                all.matches == 1 ? "match" : "matches");
+  std::string out = fmt::format("Player {}", printable(summary.player));
+  if (!summary.playerName.empty()) out += fmt::format(" ({})", printable(summary.playerName));
+  out += fmt::format(": {} {}", all.matches, all.matches == 1 ? "match" : "matches");
   if (all.matches > 0) {
     out += fmt::format(", {} to {}", displayTime(all.firstMinutes), displayTime(all.latestMinutes));
   }
-  if (summary.filters.playlist)
-    out += fmt::format(", playlist {}", printable(*summary.filters.playlist));
+  for (std::size_t i = 0; i < summary.filters.playlists.size(); ++i) {
+    out += fmt::format("{}{}", i == 0 ? ", playlist " : " or ",
+                       printable(summary.filters.playlists[i]));
+  }
   if (summary.filters.since) {
     const LocalDate& since = *summary.filters.since;
     out += fmt::format(", since {:04}-{:02}-{:02}", since.year, since.month, since.day);
+  }
+  if (summary.filters.until) {
+    const LocalDate& until = *summary.filters.until;
+    out += fmt::format(", until {:04}-{:02}-{:02}", until.year, until.month, until.day);
   }
   out += "\n\n";
   std::vector<std::vector<std::string>> rows;
@@ -59,6 +66,13 @@ std::string summaryText(const Summary& summary) {
       "the files hold no rating; change: the latest less the first (\"all\" adds up the\n"
       "playlists' changes). Win streak: the longest run of wins; now: the current run (W3: three\n"
       "wins in a row, L2: two losses).\n";
+  if (all.matches > 0) out += '\n';
+  for (const Streak* streak : {&all.longestWins, &all.longestLosses}) {
+    if (streak->length == 0) continue;
+    out += fmt::format("Longest {} streak: {}, {} to {}\n", streak->win ? "winning" : "losing",
+                       streak->length, displayTime(streak->firstMinutes),
+                       displayTime(streak->latestMinutes));
+  }
   if (summary.lastSession) {
     const Session& session = *summary.lastSession;
     out += fmt::format("\nLast session: {} to {}, {} {}, {}-{}, MMR {}",

@@ -58,6 +58,12 @@ expect(filtered 0 stdout filtered.txt out/filtered.json filtered.json out/filter
 set(ARGS --data-dir data --since 2025-01-02 --player Steam|555|0)
 expect(another-player 0 stdout another-player.txt)
 
+# Playlists by name in any case, more than one; an unknown one names those that exist.
+set(ARGS --data-dir data --playlist duel --playlist DOUBLES_RANKED --until 2024-12-31)
+expect(playlists-and-until 0 stdout playlists-and-until.txt)
+set(ARGS --data-dir data --playlist Duel --playlist Hoops)
+expect(unknown-playlist 1 stderr unknown-playlist.txt)
+
 file(MAKE_DIRECTORY ${WORK_DIR}/empty)
 set(ARGS --data-dir empty)
 expect(no-files 1 stderr no-files.txt)

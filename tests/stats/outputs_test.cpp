@@ -47,7 +47,7 @@ Summary summaryOf(const History& history, const Filters& filters = {}) {
 TEST(SummaryText, AlignedPerPlaylistAndOverallThenTheLastSession) {
   EXPECT_EQ(
       summaryText(summaryOf(sampleHistory())),
-      "Player Steam|1|0: 3 matches, 2024-03-07 21:05 to 2024-03-07 22:00\n"
+      "Player Steam|1|0 (Ana): 3 matches, 2024-03-07 21:05 to 2024-03-07 22:00\n"
       "\n"
       "playlist        matches  W  L   win %  goals  assists  saves  shots  demos  score  "
       "MMR first  MMR latest  change  win streak  now\n"
@@ -64,6 +64,9 @@ TEST(SummaryText, AlignedPerPlaylistAndOverallThenTheLastSession) {
       "playlists' changes). Win streak: the longest run of wins; now: the current run (W3: three\n"
       "wins in a row, L2: two losses).\n"
       "\n"
+      "Longest winning streak: 2, 2024-03-07 21:05 to 2024-03-07 21:20\n"
+      "Longest losing streak: 1, 2024-03-07 22:00 to 2024-03-07 22:00\n"
+      "\n"
       "Last session: 2024-03-07 21:05 to 2024-03-07 22:00, 3 matches, 2-1, MMR +8.75\n");
 }
 
@@ -71,11 +74,13 @@ TEST(SummaryText, NothingInANameReachesTheTerminalRaw) {
   History history;
   TestRow odd = kAna;
   odd.id = "Steam|\x1b[2J\xff|0";
+  odd.name = "A\x07na";
   addFile(history, "Duel", blockText("03/07/2024 21:05", {odd}));
   const TextId player = history.rows[0].playerId;
   const Summary summary = summarise(history, player, {}, findPlayerMatches(history, player, {}));
   const std::string text = summaryText(summary);
-  EXPECT_EQ(text.substr(0, text.find(':', 14)), "Player Steam|\xEF\xBF\xBD[2J\xEF\xBF\xBD|0");
+  EXPECT_EQ(text.substr(0, text.find(':', 14)),
+            "Player Steam|\xEF\xBF\xBD[2J\xEF\xBF\xBD|0 (A\xEF\xBF\xBDna)");
 }
 
 TEST(CsvExport, QuotedWhereNeededUtf8WithCrLf) {
@@ -148,7 +153,7 @@ TEST(CsvExport, FormulasAndControlCharactersDefusedUnlessRaw) {
 TEST(CsvExport, FiltersKeepTheMatchNumbers) {
   const History history = sampleHistory();
   Filters duel;
-  duel.playlist = "Duel";
+  duel.playlists = {"Duel"};
   std::ostringstream out;
   writeCsvExport(out, history, *history.find("Steam|1|0"), duel);
   const std::string text = out.str();
@@ -163,7 +168,9 @@ TEST(SummaryJson, TheSameFiguresWithNullForWhatIsUnknown) {
   const auto document = nlohmann::json::parse(summaryJson(summaryOf(sampleHistory(), filters)));
   EXPECT_EQ(document["player"], "Steam|1|0");
   EXPECT_EQ(document["filters"]["since"], "2024-03-01");
-  EXPECT_TRUE(document["filters"]["playlist"].is_null());
+  EXPECT_EQ(document["player_name"], "Ana");
+  EXPECT_TRUE(document["filters"]["until"].is_null());
+  EXPECT_EQ(document["filters"]["playlists"], nlohmann::json::array());
   const auto& doubles = document["playlists"][0];
   EXPECT_EQ(doubles["playlist"], "Doubles_Ranked");
   EXPECT_EQ(doubles["matches"], 2);
@@ -177,6 +184,10 @@ TEST(SummaryJson, TheSameFiguresWithNullForWhatIsUnknown) {
   EXPECT_TRUE(document["overall"]["mmr_latest"].is_null());
   EXPECT_EQ(document["overall"]["mmr_change"], 8.75);
   EXPECT_EQ(document["overall"]["longest_win_streak"], 2);
+  EXPECT_EQ(document["overall"]["longest_win_streak_when"]["latest_match"], "2024-03-07T21:20");
+  EXPECT_EQ(document["overall"]["longest_losing_streak"], 1);
+  EXPECT_EQ(document["overall"]["longest_losing_streak_when"]["first_match"], "2024-03-07T22:00");
+  EXPECT_TRUE(document["playlists"][0]["longest_losing_streak_when"].is_null());
   EXPECT_EQ(document["last_session"]["matches"], 3);
   EXPECT_EQ(document["last_session"]["mmr_change_per_playlist"]["Doubles_Ranked"], 8.75);
 }
@@ -268,7 +279,10 @@ TEST(HtmlReport, OneMatchInPlainWords) {
   unrated.mmr = "0";
   addFile(history, "Duel", blockText("03/07/2024 21:05", {unrated, kCy}), 2024);
   const std::string html = reportOf(history);
-  EXPECT_NE(html.find("<p class=\"lead\">1 match, 2024-03-07 21:05 to"), std::string::npos);
+  EXPECT_NE(html.find("<h1>Ana &middot; Steam|1|0</h1>\n<p class=\"lead\">1 match, 2024-03-07 "
+                      "21:05 to 2024-03-07 21:05. Longest winning streak: 1, 2024-03-07 21:05 to "
+                      "2024-03-07 21:05. Made by"),
+            std::string::npos);
   EXPECT_NE(html.find("<p>Last session: 2024-03-07 21:05 to 2024-03-07 21:05, 1 match, 1-0, MMR "
                       "none.</p>"),
             std::string::npos);

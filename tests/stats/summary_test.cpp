@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "stats/outputs.h"
 #include "stats/summary.h"
 #include "test_history.h"
 
@@ -73,10 +74,23 @@ TEST(PlayerMatches, FiltersByDayFromItsFirstMinuteAndByPlaylist) {
   Filters since;
   since.since = LocalDate{2024, 3, 7};
   EXPECT_EQ(findPlayerMatches(history, player, since).size(), 3u);
-  since.playlist = "Duel";
+  since.playlists = {"Duel"};
   EXPECT_EQ(findPlayerMatches(history, player, since).size(), 2u);
-  since.playlist = "duel";
+  // Names as typed: any case; more than one playlist.
+  since.playlists = {"dUEL"};
+  EXPECT_EQ(findPlayerMatches(history, player, since).size(), 2u);
+  since.playlists = {"duel", "DOUBLES"};
+  EXPECT_EQ(findPlayerMatches(history, player, since).size(), 3u);
+  since.playlists = {"Duels"};
   EXPECT_TRUE(findPlayerMatches(history, player, since).empty());
+  // Until a day: to its last minute.
+  Filters until;
+  until.until = LocalDate{2024, 3, 7};
+  EXPECT_EQ(findPlayerMatches(history, player, until).size(), 3u);
+  until.until = LocalDate{2024, 3, 6};
+  EXPECT_EQ(findPlayerMatches(history, player, until).size(), 1u);
+  until.since = LocalDate{2024, 3, 7};
+  EXPECT_TRUE(findPlayerMatches(history, player, until).empty());
 }
 
 TEST(Figures, CountsAveragesAndStreaks) {
@@ -98,6 +112,13 @@ TEST(Figures, CountsAveragesAndStreaks) {
   EXPECT_EQ(all.longestWinStreak, 3u);
   EXPECT_FALSE(all.currentStreak.win);
   EXPECT_EQ(all.currentStreak.length, 2u);
+  // The longest runs and when: wins from 13:00 to 15:00; of the losses, the later run is longer.
+  EXPECT_EQ(all.longestWins.length, 3u);
+  EXPECT_EQ(isoTime(all.longestWins.firstMinutes), "2026-05-01T13:00");
+  EXPECT_EQ(isoTime(all.longestWins.latestMinutes), "2026-05-01T15:00");
+  EXPECT_EQ(all.longestLosses.length, 2u);
+  EXPECT_EQ(isoTime(all.longestLosses.firstMinutes), "2026-05-01T16:00");
+  EXPECT_EQ(isoTime(all.longestLosses.latestMinutes), "2026-05-01T17:00");
 }
 
 TEST(Figures, OnlyPositiveFiniteValuesAreRatings) {
