@@ -27,10 +27,13 @@ std::vector<std::string> figureCells(const Figures& figures) {
           fmt::format("{:.2f}", figures.perMatch(figures.assists)),
           fmt::format("{:.2f}", figures.perMatch(figures.saves)),
           fmt::format("{:.2f}", figures.perMatch(figures.shots)),
+          figures.shootingRate() ? fmt::format("{:.1f}%", *figures.shootingRate() * 100)
+                                 : std::string(kUnknown),
           fmt::format("{:.2f}", figures.perMatch(figures.demos)),
           fmt::format("{:.1f}", figures.perMatch(figures.score)),
           optional(figures.firstMmr, "{:g}"),
           optional(figures.latestMmr, "{:g}"),
+          optional(figures.peakMmr, "{:g}"),
           optional(figures.mmrChange, "{:+g}"),
           fmt::format("{}", figures.longestWinStreak),
           figures.currentStreak.length == 0

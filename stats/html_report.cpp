@@ -438,10 +438,19 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
       "<h2>Per playlist</h2>\n<div class=\"wide\" data-table=\"summary\"></div>\n"
       "<p class=\"lead\">Matches: how many were played; W and L: wins and losses; win %: wins out "
       "of matches. Goals, assists, saves, shots, demos (demolitions) and score: the average per "
-      "match. MMR first and MMR latest: the rating at the first and at the latest match of the "
-      "playlist, none where the files hold no rating; change: the latest less the first (for "
+      "match; shooting %: goals out of shots. MMR first and MMR latest: the rating at the first "
+      "and at the latest match of the playlist, none where the files hold no rating; MMR peak: "
+      "the highest (when: below); change: the latest less the first (for "
       "\"all\", the playlists' changes added up). Win streak: the longest run of wins; now: the "
       "current run, W3 for three wins in a row, L2 for two losses.</p>\n";
+  std::string peaks;
+  for (const Figures& figures : summary.playlists) {
+    if (!figures.peakMmr) continue;
+    peaks += fmt::format("{}{} {}, {}", peaks.empty() ? "<p>Highest MMR: " : "; ",
+                         escaped(figures.label), ratingText(*figures.peakMmr),
+                         displayTime(figures.peakMinutes));
+  }
+  if (!peaks.empty()) out += peaks + ".</p>\n";
 
   out +=
       "<div class=\"side\"><h2>Team-mates met most often</h2><div data-table=\"mates\"></div>"

@@ -25,9 +25,10 @@ std::string ratingText(double mmr);
 inline constexpr std::string_view kUnknown = "none";
 
 // The per-playlist table's columns and a row's cells, as the summary and the report show them.
-inline constexpr std::array<std::string_view, 16> kFigureColumns = {
-    "playlist", "matches", "W",     "L",         "win %",      "goals",  "assists",    "saves",
-    "shots",    "demos",   "score", "MMR first", "MMR latest", "change", "win streak", "now"};
+inline constexpr std::array<std::string_view, 18> kFigureColumns = {
+    "playlist",  "matches",    "W",        "L",          "win %",      "goals",
+    "assists",   "saves",      "shots",    "shooting %", "demos",      "score",
+    "MMR first", "MMR latest", "MMR peak", "change",     "win streak", "now"};
 std::vector<std::string> figureCells(const Figures& figures);
 
 // An aligned table per playlist and overall, then the last session.

@@ -23,6 +23,10 @@ void addMatch(Figures& figures, const Row& row, std::int64_t minutes) {
     if (!figures.firstMmr) figures.firstMmr = row.mmr;
     figures.latestMmr = row.mmr;
     figures.mmrChange = *figures.latestMmr - *figures.firstMmr;
+    if (!figures.peakMmr || row.mmr > *figures.peakMmr) {
+      figures.peakMmr = row.mmr;
+      figures.peakMinutes = minutes;
+    }
   }
   Streak& streak = figures.currentStreak;
   if (streak.length > 0 && streak.win == row.win) {
@@ -61,6 +65,11 @@ bool Filters::admits(const History& history, const Match& match) const {
 
 bool isRating(double mmr) {
   return std::isfinite(mmr) && mmr > 0;
+}
+
+std::optional<double> Figures::shootingRate() const {
+  if (shots <= 0) return std::nullopt;
+  return static_cast<double>(goals) / static_cast<double>(shots);
 }
 
 double Figures::perMatch(std::int64_t total) const {
@@ -117,6 +126,7 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
   summary.overall.firstMmr.reset();
   summary.overall.latestMmr.reset();
   summary.overall.mmrChange.reset();
+  summary.overall.peakMmr.reset();
   for (auto& [name, figures] : byPlaylist) {
     if (figures.mmrChange) {
       summary.overall.mmrChange = summary.overall.mmrChange.value_or(0) + *figures.mmrChange;

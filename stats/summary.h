@@ -67,6 +67,8 @@ struct Figures {
   std::optional<double> firstMmr;
   std::optional<double> latestMmr;
   std::optional<double> mmrChange;
+  std::optional<double> peakMmr;  // the highest rating, first reached at peakMinutes
+  std::int64_t peakMinutes = 0;
   std::size_t longestWinStreak = 0;
   Streak longestWins;  // the first of the longest, if several are as long
   Streak longestLosses;
@@ -78,6 +80,8 @@ struct Figures {
     return matches == 0 ? 0.0 : static_cast<double>(wins) / static_cast<double>(matches);
   }
   double perMatch(std::int64_t total) const;
+  // Goals out of shots; nothing without a shot.
+  std::optional<double> shootingRate() const;
 };
 
 struct RatingChange {

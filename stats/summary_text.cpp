@@ -61,12 +61,17 @@ std::string summaryText(const Summary& summary) {
   rows.push_back(figureCells(all));
   appendTable(out, rows);
   out +=
-      "\nGoals, assists, saves, shots, demos (demolitions) and score: the average per match.\n"
-      "MMR first and MMR latest: the rating at the playlist's first and latest match, none where\n"
-      "the files hold no rating; change: the latest less the first (\"all\" adds up the\n"
-      "playlists' changes). Win streak: the longest run of wins; now: the current run (W3: three\n"
-      "wins in a row, L2: two losses).\n";
+      "\nGoals, assists, saves, shots, demos (demolitions) and score: the average per match;\n"
+      "shooting %: goals out of shots. MMR first, latest and peak: the rating at the playlist's\n"
+      "first and latest match and the highest, none where the files hold no rating; change: the\n"
+      "latest less the first (\"all\" adds up the playlists' changes). Win streak: the longest\n"
+      "run of wins; now: the current run (W3: three wins in a row, L2: two losses).\n";
   if (all.matches > 0) out += '\n';
+  for (const Figures& figures : summary.playlists) {
+    if (!figures.peakMmr) continue;
+    out += fmt::format("Highest MMR in {}: {}, {}\n", printable(figures.label),
+                       ratingText(*figures.peakMmr), displayTime(figures.peakMinutes));
+  }
   for (const Streak* streak : {&all.longestWins, &all.longestLosses}) {
     if (streak->length == 0) continue;
     out += fmt::format("Longest {} streak: {}, {} to {}\n", streak->win ? "winning" : "losing",

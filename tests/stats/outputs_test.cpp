@@ -49,21 +49,22 @@ TEST(SummaryText, AlignedPerPlaylistAndOverallThenTheLastSession) {
       summaryText(summaryOf(sampleHistory())),
       "Player Steam|1|0 (Ana): 3 matches, 2024-03-07 21:05 to 2024-03-07 22:00\n"
       "\n"
-      "playlist        matches  W  L   win %  goals  assists  saves  shots  demos  score  "
-      "MMR first  MMR latest  change  win streak  now\n"
-      "Doubles_Ranked        2  2  0  100.0%   2.00     1.00   2.00   3.00   4.00  100.0     "
-      "1204.5     1213.25   +8.75           2   W2\n"
-      "Duel                  1  0  1    0.0%   0.00     1.00   2.00   3.00   4.00  100.0      "
-      " none        none    none           0   L1\n"
-      "all                   3  2  1   66.7%   1.33     1.00   2.00   3.00   4.00  100.0      "
-      " none        none   +8.75           2   L1\n"
+      "playlist        matches  W  L   win %  goals  assists  saves  shots  shooting %  demos  "
+      "score  MMR first  MMR latest  MMR peak  change  win streak  now\n"
+      "Doubles_Ranked        2  2  0  100.0%   2.00     1.00   2.00   3.00       66.7%   4.00  "
+      "100.0     1204.5     1213.25   1213.25   +8.75           2   W2\n"
+      "Duel                  1  0  1    0.0%   0.00     1.00   2.00   3.00        0.0%   4.00  "
+      "100.0       none        none      none    none           0   L1\n"
+      "all                   3  2  1   66.7%   1.33     1.00   2.00   3.00       44.4%   4.00  "
+      "100.0       none        none      none   +8.75           2   L1\n"
       "\n"
-      "Goals, assists, saves, shots, demos (demolitions) and score: the average per match.\n"
-      "MMR first and MMR latest: the rating at the playlist's first and latest match, none where\n"
-      "the files hold no rating; change: the latest less the first (\"all\" adds up the\n"
-      "playlists' changes). Win streak: the longest run of wins; now: the current run (W3: three\n"
-      "wins in a row, L2: two losses).\n"
+      "Goals, assists, saves, shots, demos (demolitions) and score: the average per match;\n"
+      "shooting %: goals out of shots. MMR first, latest and peak: the rating at the playlist's\n"
+      "first and latest match and the highest, none where the files hold no rating; change: the\n"
+      "latest less the first (\"all\" adds up the playlists' changes). Win streak: the longest\n"
+      "run of wins; now: the current run (W3: three wins in a row, L2: two losses).\n"
       "\n"
+      "Highest MMR in Doubles_Ranked: 1213.25, 2024-03-07 21:20\n"
       "Longest winning streak: 2, 2024-03-07 21:05 to 2024-03-07 21:20\n"
       "Longest losing streak: 1, 2024-03-07 22:00 to 2024-03-07 22:00\n"
       "\n"
@@ -267,8 +268,8 @@ TEST(HtmlReport, TheLatestMatchesListedAndEveryTableFromTheData) {
   EXPECT_NE(html.find("The latest 1000 of 1003 matches"), std::string::npos);
   EXPECT_EQ(document["tables"]["summary"]["rows"].size(), 2u);  // Duel and all
   EXPECT_EQ(document["tables"]["summary"]["rows"][1][0], "all");
-  EXPECT_EQ(document["tables"]["summary"]["rows"][0][11], "1204.5");
-  EXPECT_EQ(document["tables"]["summary"]["rows"][1][11], "none");  // ratings are per playlist
+  EXPECT_EQ(document["tables"]["summary"]["rows"][0][12], "1204.5");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][1][12], "none");  // ratings are per playlist
   // The charts come before every table in the page.
   EXPECT_LT(html.find("id=\"mmr-chart\""), html.find("data-table=\"summary\""));
 }
@@ -289,7 +290,7 @@ TEST(HtmlReport, OneMatchInPlainWords) {
   EXPECT_NE(html.find("All 1 match, latest first"), std::string::npos);
   const auto document = nlohmann::json::parse(
       scriptsOpenedBy(html, "<script type=\"application/json\" id=\"report-data\">")[0]);
-  EXPECT_EQ(document["tables"]["summary"]["rows"][0][11], "none");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][0][12], "none");
   EXPECT_EQ(document["tables"]["matches"]["rows"][0][10], "none");
   EXPECT_EQ(document["tables"]["mates"]["rows"].size(), 0u);
 }

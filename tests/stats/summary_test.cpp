@@ -140,10 +140,29 @@ TEST(Figures, OnlyPositiveFiniteValuesAreRatings) {
   EXPECT_EQ(duel.latestMmr, 1250);
   EXPECT_EQ(duel.mmrChange, 45.5);
   EXPECT_EQ(summary.playlists[1].mmrChange, -19.5);
+  // The peak is the highest rating, not inf, and first reached at its time.
+  EXPECT_EQ(duel.peakMmr, 1250);
+  EXPECT_EQ(isoTime(duel.peakMinutes), "2026-05-01T14:00");
+  EXPECT_EQ(summary.playlists[1].peakMmr, 900);
+  EXPECT_FALSE(summary.playlists[0].peakMmr);
   // Across playlists only the changes add up.
   EXPECT_FALSE(summary.overall.firstMmr);
   EXPECT_FALSE(summary.overall.latestMmr);
+  EXPECT_FALSE(summary.overall.peakMmr);
   EXPECT_EQ(summary.overall.mmrChange, 26);
+}
+
+TEST(Figures, ShootingRateAndTheFirstOfEqualPeaks) {
+  History history;
+  addFile(history, "Duel",
+          match("05/01/2026 10:00", true, "1100", 0) + match("05/01/2026 11:00", true, "1200", 3) +
+              match("05/01/2026 12:00", false, "1200", 0));
+  const Figures& duel = summaryOf(history).playlists[0];
+  EXPECT_EQ(isoTime(duel.peakMinutes), "2026-05-01T11:00");
+  // The test rows have 3 shots each.
+  EXPECT_DOUBLE_EQ(*duel.shootingRate(), 3.0 / 9);
+  Figures none;
+  EXPECT_FALSE(none.shootingRate());
 }
 
 TEST(LastSession, GapsUnderAnHourBeforeTheLatestMatch) {
