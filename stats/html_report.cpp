@@ -76,6 +76,9 @@ constexpr std::string_view kCharts = R"JS(
     const value = parseFloat(text);
     return Number.isNaN(value) ? -Infinity : value;
   };
+  const playerColumns = [['team', 't'], ['name', 't'], ['goals', 'n'], ['assists', 'n'],
+                         ['saves', 'n'], ['shots', 'n'], ['demos', 'n'], ['score', 'n'],
+                         ['MMR', 'n'], ['player id', 't']];
   function table(holder, spec, pageSize) {
     const element = document.createElement('table');
     const head = element.createTHead().insertRow();
@@ -88,7 +91,24 @@ constexpr std::string_view kCharts = R"JS(
       body.textContent = '';
       for (let r = 0; r < shown; ++r) {
         const tr = body.insertRow();
-        rows[r].forEach((text, c) => {
+        const details = rows[r][spec.columns.length];
+        if (details) {
+          tr.className = 'opens';
+          tr.title = 'Show both sides';
+          tr.addEventListener('click', () => {
+            if (tr.nextSibling && tr.nextSibling.className === 'details') {
+              body.removeChild(tr.nextSibling);
+              return;
+            }
+            const holder = document.createElement('tr');
+            holder.className = 'details';
+            const cell = holder.insertCell();
+            cell.colSpan = spec.columns.length;
+            table(cell, { columns: playerColumns, rows: details.map((line) => line.map(String)) }, 0);
+            body.insertBefore(holder, tr.nextSibling);
+          });
+        }
+        rows[r].slice(0, spec.columns.length).forEach((text, c) => {
           const td = tr.insertCell();
           td.textContent = text;
           const kind = spec.columns[c][1];
@@ -155,6 +175,8 @@ th { text-align: left; background: #eceef2; position: sticky; top: 0; }
 td.n { text-align: right; font-variant-numeric: tabular-nums; }
 /* A long name wraps instead of pushing its table off the page. */
 td.t { white-space: normal; overflow-wrap: anywhere; max-width: 22em; }
+tr.opens { cursor: pointer; }
+tr.details > td { background: #f6f7f9; padding: 4px 4px 8px 24px; }
 td.win { color: #1b7f2a; font-weight: 600; }
 td.loss { color: #b3261e; font-weight: 600; }
 .charts { display: grid; grid-template-columns: repeat(auto-fit, minmax(420px, 1fr)); gap: 16px; }
@@ -240,6 +262,22 @@ std::optional<std::int32_t> opponentGoals(const History& history, const Match& m
   return std::nullopt;
 }
 
+// Both sides' lines as the file holds them, for the row's details: colour, name, the six
+// counters, the rating and the id.
+json matchPlayers(const History& history, const Match& match) {
+  json players = json::array();
+  for (std::uint32_t at = match.firstRow; at < match.firstRow + match.rowCount; ++at) {
+    const Row& row = history.rows[at];
+    const Counters& counters = row.counters;
+    players.push_back({row.colour == Colour::Blue ? "Blue" : "Orange",
+                       shownText(history.text(row.name)), counters.goals, counters.assists,
+                       counters.saves, counters.shots, counters.demos, counters.score,
+                       isRating(row.mmr) ? ratingText(row.mmr) : std::string(kUnknown),
+                       shownText(history.text(row.playerId))});
+  }
+  return players;
+}
+
 json matchRow(const History& history, const PlayerMatch& found) {
   const Match& match = history.matches[found.match];
   const Row& row = history.rows[found.row];
@@ -255,15 +293,29 @@ json matchRow(const History& history, const PlayerMatch& found) {
           fmt::format("{}", row.counters.shots),
           fmt::format("{}", row.counters.demos),
           fmt::format("{}", row.counters.score),
-          isRating(row.mmr) ? ratingText(row.mmr) : std::string(kUnknown)};
+          isRating(row.mmr) ? ratingText(row.mmr) : std::string(kUnknown),
+          matchPlayers(history, match)};
 }
 
 json companionTable(const History& history, const std::vector<Companion>& companions) {
-  json spec = tableJson({{"name", "t"}, {"player id", "t"}, {"matches", "n"}, {"W-L", "n"}});
+  json spec = tableJson({{"name", "t"},
+                         {"player id", "t"},
+                         {"matches", "n"},
+                         {"W-L", "n"},
+                         {"win %", "n"},
+                         {"other names", "t"}});
   for (const Companion& met : companions) {
+    std::string others;
+    for (const TextId name : met.names) {
+      if (name == met.name) continue;
+      others += (others.empty() ? "" : ", ") + shownText(history.text(name));
+    }
+    const double rate =
+        static_cast<double>(met.wins) / static_cast<double>(std::max<std::size_t>(1, met.matches));
     spec["rows"].push_back({shownText(history.text(met.name)),
                             shownText(history.text(met.playerId)), fmt::format("{}", met.matches),
-                            fmt::format("{}-{}", met.wins, met.losses)});
+                            fmt::format("{}-{}", met.wins, met.losses),
+                            fmt::format("{:.1f}%", rate * 100), others});
   }
   return spec;
 }
@@ -474,7 +526,8 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
   }
   out += fmt::format(
       "<h2>Latest matches</h2>\n<p class=\"lead\">{}, latest first; click a column to sort by it. "
-      "Team goals: the player's side against the other. {}</p>\n<div class=\"matches\" "
+      "Team goals: the player's side against the other. Click a match for both sides' players. "
+      "{}</p>\n<div class=\"matches\" "
       "data-table=\"matches\"></div>\n",
       listed == matches.size() ? fmt::format("All {}", plural(listed, "match", "matches"))
                                : fmt::format("The latest {} of {} matches", listed, matches.size()),

@@ -177,6 +177,10 @@ Companions findCompanions(const History& history, TextId player,
       Companion& met = (row.colour == own.colour ? teamMates : opponents)[row.playerId];
       met.playerId = row.playerId;
       met.name = row.name;
+      if (met.names.size() < kNamesKept &&
+          std::find(met.names.begin(), met.names.end(), row.name) == met.names.end()) {
+        met.names.push_back(row.name);
+      }
       ++met.matches;
       ++(own.win ? met.wins : met.losses);
     }

@@ -117,11 +117,14 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
 // The players met most often beside and against the player, with the player's results.
 struct Companion {
   TextId playerId = 0;
-  TextId name = 0;  // the latest name seen
+  TextId name = 0;            // the latest name seen
+  std::vector<TextId> names;  // every name seen, first seen first, at most kNamesKept
   std::size_t matches = 0;
   std::size_t wins = 0;
   std::size_t losses = 0;
 };
+
+inline constexpr std::size_t kNamesKept = 8;
 
 struct Companions {
   std::vector<Companion> teamMates;

@@ -219,6 +219,9 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   hostile.id = "x</script>";
   addFile(history, "Duel", blockText("03/08/2024 10:00", {kAna, hostile}), 2024);
   addFile(history, "<!--<script>", blockText("03/09/2024 10:00", {kAna, hostile}), 2024);
+  TestRow renamed = hostile;
+  renamed.name = "Renamed";
+  addFile(history, "Duel", blockText("03/10/2024 10:00", {kAna, renamed}), 2025);
   const std::string html = reportOf(history);
   const std::string chartJs(reinterpret_cast<const char*>(kChartJs), kChartJsSize);
   EXPECT_NE(html.find(chartJs), std::string::npos);
@@ -241,7 +244,12 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   const auto document = nlohmann::json::parse(data[0]);
   EXPECT_EQ(document["mmr"][0]["playlist"], "<!--<script>");
   EXPECT_EQ(document["tables"]["opponents"]["rows"][1],
-            nlohmann::json({"</script><img src=x onerror=alert(1)>", "x</script>", "2", "2-0"}));
+            nlohmann::json({"Renamed", "x</script>", "3", "3-0", "100.0%",
+                            "</script><img src=x onerror=alert(1)>"}));
+  // Each listed match carries both sides' lines for its details.
+  EXPECT_EQ(document["tables"]["matches"]["rows"][0][11],
+            nlohmann::json::parse(R"([["Blue","Ana",2,1,2,3,4,100,"1204.5","Steam|1|0"],)"
+                                  R"(["Orange","Renamed",1,1,2,3,4,100,"none","x</script>"]])"));
   // The page's own markup holds no name: only the title and heading hold the player's id.
   EXPECT_EQ(html.find("onerror"), html.find("onerror", html.find("id=\"report-data\"")));
 }
