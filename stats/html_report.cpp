@@ -452,6 +452,7 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
   for (std::size_t i = 0; i < summary.filters.playlists.size(); ++i) {
     out += (i == 0 ? ", playlist " : " or ") + escaped(summary.filters.playlists[i]);
   }
+  if (summary.filters.last) out += fmt::format(", the latest {}", *summary.filters.last);
   for (const Streak* streak : {&all.longestWins, &all.longestLosses}) {
     if (streak->length == 0) continue;
     out += fmt::format(". Longest {} streak: {}, {} to {}", streak->win ? "winning" : "losing",

@@ -47,6 +47,7 @@ struct Options {
   std::optional<std::string> since;
   std::optional<std::string> until;
   std::vector<std::string> playlists;
+  std::optional<std::size_t> last;
   std::optional<std::string> html;
   std::optional<std::string> csv;
   std::optional<std::string> json;
@@ -245,6 +246,10 @@ int main(int argc, char** argv) {
                  "doubles_ranked); give it again for more than one")
       ->type_name("NAME")
       ->allow_extra_args(false);
+  app.add_option("--last", options.last,
+                 "Only the player's latest N matches of those the other filters admit")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
   app.add_option("--html", options.html, "Write an HTML report with charts to FILE")
       ->type_name("FILE");
   app.add_option("--csv", options.csv, "Write every row as RFC 4180 CSV to FILE")
@@ -290,6 +295,7 @@ int main(int argc, char** argv) {
   if (options.since) filters.since = parseIsoDate(*options.since);
   if (options.until) filters.until = parseIsoDate(*options.until);
   filters.playlists = options.playlists;
+  filters.last = options.last;
 
   const WarningSink warn = [](const std::string& message) {
     std::fprintf(stderr, "%s\n", printable(message).c_str());
@@ -333,10 +339,11 @@ int main(int argc, char** argv) {
         printable(history.text(player)), owner.firstRows, history.matches.size()));
   }
 
-  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);
+  std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);
+  keepLatest(matches, history, filters);
   if (matches.empty()) {
     say(fmt::format("no match of {} {}", printable(history.text(player)),
-                    !filters.playlists.empty() || filters.since || filters.until
+                    !filters.playlists.empty() || filters.since || filters.until || filters.last
                         ? "passes the filters"
                         : "was found"));
     return kNothingRead;

@@ -90,6 +90,7 @@ std::string summaryJson(const Summary& summary) {
       {"filters",
        {{"since", day(summary.filters.since)},
         {"until", day(summary.filters.until)},
+        {"last", summary.filters.last ? json(*summary.filters.last) : json(nullptr)},
         {"playlists", std::move(playlistFilter)}}},
       {"playlists", std::move(playlists)},
       {"overall", figuresJson(summary.overall)},

@@ -50,6 +50,7 @@ std::string summaryText(const Summary& summary) {
     const LocalDate& since = *summary.filters.since;
     out += fmt::format(", since {:04}-{:02}-{:02}", since.year, since.month, since.day);
   }
+  if (summary.filters.last) out += fmt::format(", the latest {}", *summary.filters.last);
   if (summary.filters.until) {
     const LocalDate& until = *summary.filters.until;
     out += fmt::format(", until {:04}-{:02}-{:02}", until.year, until.month, until.day);

@@ -61,6 +61,10 @@ expect(another-player 0 stdout another-player.txt)
 # Playlists by name in any case, more than one; an unknown one names those that exist.
 set(ARGS --data-dir data --playlist duel --playlist DOUBLES_RANKED --until 2024-12-31)
 expect(playlists-and-until 0 stdout playlists-and-until.txt)
+set(ARGS --data-dir data --last 4 --csv out/last.csv --json out/last.json)
+expect(last 0 stdout last.txt out/last.csv last.csv out/last.json last.json)
+set(ARGS --data-dir data --last 0)
+expect(last-zero 2)
 set(ARGS --data-dir data --playlist Duel --playlist Hoops)
 expect(unknown-playlist 1 stderr unknown-playlist.txt)
 
