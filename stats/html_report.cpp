@@ -251,6 +251,7 @@ json summaryTable(const Summary& summary) {
   }
   for (const Figures& figures : summary.playlists) spec["rows"].push_back(figureCells(figures));
   spec["rows"].push_back(figureCells(summary.overall));
+  if (summary.recent) spec["rows"].push_back(figureCells(*summary.recent));
   return spec;
 }
 
@@ -495,7 +496,8 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
       "and at the latest match of the playlist, none where the files hold no rating; MMR peak: "
       "the highest (when: below); change: the latest less the first (for "
       "\"all\", the playlists' changes added up). Win streak: the longest run of wins; now: the "
-      "current run, W3 for three wins in a row, L2 for two losses.</p>\n";
+      "current run, W3 for three wins in a row, L2 for two losses. \"last 20\", where there are "
+      "more matches: the latest 20 as one, to set beside \"all\".</p>\n";
   std::string peaks;
   for (const Figures& figures : summary.playlists) {
     if (!figures.peakMmr) continue;

@@ -1,5 +1,7 @@
 #include "stats/summary.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -147,6 +149,25 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
       summary.overall.mmrChange = summary.overall.mmrChange.value_or(0) + *figures.mmrChange;
     }
     summary.playlists.push_back(std::move(figures));
+  }
+
+  if (matches.size() > kRecentMatches) {
+    Figures& recent = summary.recent.emplace();
+    recent.label = fmt::format("last {}", kRecentMatches);
+    std::map<std::string, Figures> recentByPlaylist;
+    for (std::size_t i = matches.size() - kRecentMatches; i < matches.size(); ++i) {
+      const Match& match = history.matches[matches[i].match];
+      const Row& row = history.rows[matches[i].row];
+      addMatch(recent, row, match.minutes);
+      addMatch(recentByPlaylist[history.playlists[match.playlist]], row, match.minutes);
+    }
+    recent.firstMmr.reset();
+    recent.latestMmr.reset();
+    recent.peakMmr.reset();
+    recent.mmrChange.reset();
+    for (const auto& [name, figures] : recentByPlaylist) {
+      if (figures.mmrChange) recent.mmrChange = recent.mmrChange.value_or(0) + *figures.mmrChange;
+    }
   }
 
   if (matches.empty()) return summary;

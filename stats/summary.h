@@ -108,6 +108,7 @@ struct Session {
 };
 
 inline constexpr std::int64_t kSessionGapMinutes = 60;
+inline constexpr std::size_t kRecentMatches = 20;
 
 struct Summary {
   std::string player;
@@ -115,6 +116,9 @@ struct Summary {
   Filters filters;
   std::vector<Figures> playlists;  // by name
   Figures overall;                 // ratings are per playlist: only the sum of their changes
+  // The latest kRecentMatches as one, like overall: the moving average's latest value, beside
+  // "all" for the trend. Only when there are more matches than that.
+  std::optional<Figures> recent;
   std::optional<Session> lastSession;
 };
 

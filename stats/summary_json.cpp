@@ -94,6 +94,7 @@ std::string summaryJson(const Summary& summary) {
         {"playlists", std::move(playlistFilter)}}},
       {"playlists", std::move(playlists)},
       {"overall", figuresJson(summary.overall)},
+      {"last_20", summary.recent ? figuresJson(*summary.recent) : json(nullptr)},
       {"last_session", std::move(session)},
   };
   // Names and ids are whatever bytes the game gave; JSON must be UTF-8.

@@ -60,6 +60,7 @@ std::string summaryText(const Summary& summary) {
   rows.emplace_back(kFigureColumns.begin(), kFigureColumns.end());
   for (const Figures& figures : summary.playlists) rows.push_back(figureCells(figures));
   rows.push_back(figureCells(all));
+  if (summary.recent) rows.push_back(figureCells(*summary.recent));
   appendTable(out, rows);
   out +=
       "\nGoals, assists, saves, shots, demos (demolitions) and score: the average per match;\n"
@@ -67,6 +68,10 @@ std::string summaryText(const Summary& summary) {
       "first and latest match and the highest, none where the files hold no rating; change: the\n"
       "latest less the first (\"all\" adds up the playlists' changes). Win streak: the longest\n"
       "run of wins; now: the current run (W3: three wins in a row, L2: two losses).\n";
+  if (summary.recent) {
+    out += fmt::format("\"{}\": the latest {} matches as one, to set beside \"all\".\n",
+                       summary.recent->label, kRecentMatches);
+  }
   if (all.matches > 0) out += '\n';
   for (const Figures& figures : summary.playlists) {
     if (!figures.peakMmr) continue;

@@ -274,7 +274,11 @@ TEST(HtmlReport, TheLatestMatchesListedAndEveryTableFromTheData) {
   EXPECT_EQ(rows[0][4], fmt::format("{}", 1002 % 7));
   EXPECT_EQ(rows[kMatchesListed - 1][0], "2024-03-01 10:15");  // the three oldest left out
   EXPECT_NE(html.find("The latest 1000 of 1003 matches"), std::string::npos);
-  EXPECT_EQ(document["tables"]["summary"]["rows"].size(), 2u);  // Duel and all
+  // Duel, all and the latest 20, whose goals (i % 7 for i 983 to 1002) average 61 / 20.
+  ASSERT_EQ(document["tables"]["summary"]["rows"].size(), 3u);
+  EXPECT_EQ(document["tables"]["summary"]["rows"][2][0], "last 20");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][2][1], "20");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][2][5], "3.05");
   EXPECT_EQ(document["tables"]["summary"]["rows"][1][0], "all");
   EXPECT_EQ(document["tables"]["summary"]["rows"][0][12], "1204.5");
   EXPECT_EQ(document["tables"]["summary"]["rows"][1][12], "none");  // ratings are per playlist

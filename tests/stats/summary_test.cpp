@@ -152,6 +152,30 @@ TEST(Figures, OnlyPositiveFiniteValuesAreRatings) {
   EXPECT_EQ(summary.overall.mmrChange, 26);
 }
 
+TEST(Figures, TheLatest20AsOneOnlyWhenThereAreMore) {
+  History history;
+  std::string text;
+  for (int i = 0; i < 21; ++i) {
+    // The first match alone is a loss with 5 goals; its rating is the lowest.
+    text += match(fmt::format("05/01/2026 {:02}:{:02}", 10 + i / 6, i % 6 * 10), i > 0,
+                  i == 0 ? "900" : "1000", i == 0 ? 5 : 1);
+  }
+  addFile(history, "Duel", text);
+  const Summary summary = summaryOf(history);
+  ASSERT_TRUE(summary.recent);
+  EXPECT_EQ(summary.recent->label, "last 20");
+  EXPECT_EQ(summary.recent->matches, 20u);
+  EXPECT_EQ(summary.recent->losses, 0u);
+  EXPECT_DOUBLE_EQ(summary.recent->perMatch(summary.recent->goals), 1.0);
+  EXPECT_EQ(summary.recent->mmrChange, 0);
+  EXPECT_FALSE(summary.recent->firstMmr);
+  EXPECT_EQ(summary.overall.mmrChange, 100);
+
+  History twenty;
+  addFile(twenty, "Duel", text.substr(text.find(kHeaderLine, 1)));
+  EXPECT_FALSE(summaryOf(twenty).recent);
+}
+
 TEST(Figures, ShootingRateAndTheFirstOfEqualPeaks) {
   History history;
   addFile(history, "Duel",
