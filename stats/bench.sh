@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # How long tallyrig-stats takes over a long history, and how much memory: a made-up history of
-# 100,000 matches (generated once, kept in build/bench/), the summary run 5 times (wall time and
-# peak resident memory from GNU time), the CSV export once, and in the same run pandas over the
-# same files with sep=", " and the python engine (Debian's python3-pandas; left out when missing).
+# 1,000,000 matches over 3 years, every block three a side (six rows), six playlists (generated
+# once, kept in build/bench/); the summary run 3 times (wall time and peak resident memory from
+# GNU time), the CSV export and the HTML report once each, the report opened in headless
+# Chromium with the browser test's probe (time from the start to its load event, when both
+# charts are drawn, and what it drew), and in the same run pandas over the same files with
+# sep=", " and the python engine (Debian's python3-pandas; left out when missing).
 # Measures only; judges nothing.
-#   stats/bench.sh [MATCHES [RUNS]]      default: 100000 5; builds the bench preset (Release)
+#   stats/bench.sh [MATCHES [RUNS]]      default: 1000000 3; builds the bench preset (Release)
 #   stats/bench.sh --smoke BIN_DIR       1,000 matches, one run, binaries from BIN_DIR, no pandas
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,16 +21,17 @@ if [ "${1:-}" = --smoke ]; then
   data=$(mktemp -d)
   trap 'rm -rf "$data"' EXIT
 else
-  matches=${1:-100000}
-  runs=${2:-5}
+  matches=${1:-1000000}
+  runs=${2:-3}
   cmake --preset bench >/dev/null
   cmake --build --preset bench --target tallyrig-stats tallyrig-stats-history >/dev/null
   bin=build/bench/bin
   data=build/bench/stats-history-$matches
 fi
 if [ ! -d "$data/Tallyrig" ]; then
-  # Sessions of a few matches most days: 100,000 matches span about 33 years.
-  "$bin/tallyrig-stats-history" --data-dir "$data" --matches "$matches" --seed 1 --start 1994-01-03
+  # 1,093 days from 2022-01-03 to 2024-12-31: three calendar years of files.
+  "$bin/tallyrig-stats-history" --data-dir "$data" --matches "$matches" --seed 1 --start 2022-01-03 \
+    --days 1093
 fi
 files=$(find "$data/Tallyrig" -name '*.csv' | wc -l)
 bytes=$(find "$data/Tallyrig" -name '*.csv' -exec cat {} + | wc -c)
@@ -49,6 +53,40 @@ echo "tallyrig-stats summary: median $median s over $runs runs ($sorted), peak m
 /usr/bin/time -f '%e %M' -o "$out/time" "$bin/tallyrig-stats" --data-dir "$data" --csv "$out/export.csv" >/dev/null 2>&1
 read -r seconds kib <"$out/time"
 echo "tallyrig-stats --csv: $seconds s, peak memory $((kib / 1024)) MiB, $(($(wc -l <"$out/export.csv") - 1)) rows"
+
+/usr/bin/time -f '%e %M' -o "$out/time" "$bin/tallyrig-stats" --data-dir "$data" --html "$out/report.html" >/dev/null 2>&1
+read -r seconds kib <"$out/time"
+echo "tallyrig-stats --html: $seconds s, peak memory $((kib / 1024)) MiB, $(($(wc -c <"$out/report.html") / 1024)) KiB"
+
+chromium=$(command -v chromium || command -v chromium-browser || true)
+if ! $smoke && [ -n "$chromium" ]; then
+  # The probe right after the charset, before the policy, as the browser test puts it.
+  probe=tests/stats/report_probe.html
+  charset='<meta charset="utf-8">'
+  awk -v probe="$probe" -v charset="$charset" '
+    { print } $0 == charset && !done { while ((getline line < probe) > 0) print line; done = 1 }
+  ' "$out/report.html" >"$out/probed.html"
+  browse() {
+    rm -rf "$out/profile"
+    "$chromium" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+      --disable-background-networking --disable-component-update --disable-sync \
+      --user-data-dir="$out/profile" --window-size=1280,1600 "$@" \
+      --dump-dom "file://$out/probed.html" 2>/dev/null || true
+  }
+  # On the real clock: the page dumped as soon as it has loaded, the charts drawn before that.
+  start=$(date +%s.%N)
+  loaded=$(browse | sed -n 's/.*<pre id="probe-loaded">\([0-9]*\)<\/pre>.*/\1/p')
+  end=$(date +%s.%N)
+  echo "headless Chromium: load event (both charts drawn before it) ${loaded:-?} ms after the" \
+    "page's start; the whole run, browser start and exit included, $(echo "$end - $start" | bc) s"
+  # What the probe found once the page had settled.
+  found=$(browse --virtual-time-budget=10000 |
+    sed -n 's/.*<pre id="probe-result">\([^<]*\)<\/pre>.*/\1/p' | sed 's/&quot;/"/g')
+  charts=$(printf '%s' "$found" | { grep -o '"id":"[a-z-]*","chart":true,"points":[0-9]*' || true; } |
+    sed 's/"chart":true,//' | tr '\n' ' ')
+  problems=$(printf '%s' "$found" | sed -n 's/.*"problems":\(\[[^]]*\]\).*/\1/p')
+  echo "headless Chromium, settled: charts ${charts:-none}; problems ${problems:-?}"
+fi
 
 if ! $smoke && /usr/bin/python3 -c 'import pandas' 2>/dev/null; then
   /usr/bin/python3 - "$data" "$out/export.csv" <<'PYTHON'
@@ -79,5 +117,7 @@ seconds = time.perf_counter() - start
 print(f"pandas.read_csv(export.csv) with default options: {seconds:.2f} s, {len(frame)} rows, "
       f"{len(frame.columns)} columns, is_player {frame['is_player'].dtype}, mmr {frame['mmr'].dtype}")
 PYTHON
+elif ! $smoke; then
+  echo "pandas: python3-pandas is not installed; left out"
 fi
 rm -rf "$out"

@@ -14,6 +14,34 @@ std::string ratingText(double mmr) {
   return fmt::format("{:g}", mmr);
 }
 
+std::vector<std::string> figureCells(const Figures& figures) {
+  const auto optional = [](const std::optional<double>& value, std::string_view format) {
+    return value ? fmt::format(fmt::runtime(format), *value) : std::string(kUnknown);
+  };
+  return {shownText(figures.label),
+          fmt::format("{}", figures.matches),
+          fmt::format("{}", figures.wins),
+          fmt::format("{}", figures.losses),
+          fmt::format("{:.1f}%", figures.winRate() * 100),
+          fmt::format("{:.2f}", figures.perMatch(figures.goals)),
+          fmt::format("{:.2f}", figures.perMatch(figures.assists)),
+          fmt::format("{:.2f}", figures.perMatch(figures.saves)),
+          fmt::format("{:.2f}", figures.perMatch(figures.shots)),
+          figures.shootingRate() ? fmt::format("{:.1f}%", *figures.shootingRate() * 100)
+                                 : std::string(kUnknown),
+          fmt::format("{:.2f}", figures.perMatch(figures.demos)),
+          fmt::format("{:.1f}", figures.perMatch(figures.score)),
+          optional(figures.firstMmr, "{:g}"),
+          optional(figures.latestMmr, "{:g}"),
+          optional(figures.peakMmr, "{:g}"),
+          optional(figures.mmrChange, "{:+g}"),
+          fmt::format("{}", figures.longestWinStreak),
+          figures.currentStreak.length == 0
+              ? std::string(kUnknown)
+              : fmt::format("{}{}", figures.currentStreak.win ? 'W' : 'L',
+                            figures.currentStreak.length)};
+}
+
 std::string validUtf8(std::string_view text) {
   constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
   std::string out;
@@ -53,12 +81,28 @@ std::string validUtf8(std::string_view text) {
   return out;
 }
 
-std::string printable(std::string_view text) {
-  std::string out = validUtf8(text);
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+std::string shownText(std::string_view text) {
+  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  const std::string valid = validUtf8(text);
+  std::string out;
+  out.reserve(valid.size());
+  for (std::size_t i = 0; i < valid.size(); ++i) {
+    const auto c = static_cast<unsigned char>(valid[i]);
+    // C1 controls, U+0080 to U+009F, are C2 80 to C2 9F in UTF-8.
+    const bool c1 =
+        c == 0xC2 && i + 1 < valid.size() && static_cast<unsigned char>(valid[i + 1]) <= 0x9F;
+    if (c < 0x20 || c == 0x7F || c1) {
+      out += kReplacement;
+      if (c1) ++i;
+    } else {
+      out += valid[i];
+    }
   }
   return out;
+}
+
+std::string printable(std::string_view text) {
+  return shownText(text);
 }
 
 }  // namespace tallyrig::stats

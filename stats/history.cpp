@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -156,9 +157,35 @@ std::vector<StatisticsFile> findStatisticsFiles(const fs::path& dataFolder,
   for (const fs::directory_entry& yearFolder : sortedEntries(dataFolder / "Tallyrig", warn)) {
     const std::string name = yearFolder.path().filename().string();
     std::error_code error;
-    if (!isYearFolderName(name) || !yearFolder.is_directory(error)) continue;
+    if (!yearFolder.is_directory(error)) continue;
+    if (!isYearFolderName(name)) {
+      warn(fmt::format("{}: not a year folder (four digits); skipped",
+                       displayPath(yearFolder.path())));
+      continue;
+    }
     for (const fs::directory_entry& entry : sortedEntries(yearFolder.path(), warn)) {
-      if (entry.path().extension() != ".csv" || !entry.is_regular_file(error)) continue;
+      const std::u8string extension = entry.path().extension().u8string();
+      const bool csv = extension == u8".csv";
+      // Names are case-blind on Windows, where the plugin's own file may be spelt so.
+      const auto lower = [&](std::size_t at) { return std::tolower(extension[at] & 0xFF); };
+      const bool otherCase = !csv && extension.size() == 4 && extension[0] == '.' &&
+                             lower(1) == 'c' && lower(2) == 's' && lower(3) == 'v';
+      if (!csv && !otherCase) continue;
+      if (entry.is_directory(error)) {
+        warn(
+            fmt::format("{}: a folder, not a statistics file; skipped", displayPath(entry.path())));
+        continue;
+      }
+      if (!entry.is_regular_file(error)) continue;
+#if !defined(_WIN32)
+      if (otherCase) {
+        warn(fmt::format(
+            "{}: named {}, not .csv; skipped (on Windows, where names are "
+            "case-blind, it is read)",
+            displayPath(entry.path()), std::string(extension.begin(), extension.end())));
+        continue;
+      }
+#endif
       const std::u8string stem = entry.path().stem().u8string();
       files.push_back({entry.path(), std::stoi(name), std::string(stem.begin(), stem.end())});
     }

@@ -1,47 +1,19 @@
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "stats/chart_js.h"
 #include "stats/outputs.h"
+#include "stats/sha256.h"
 
 namespace tallyrig::stats {
 namespace {
 
 using nlohmann::json;
-
-constexpr std::size_t kFlushBytes = 1 << 16;
-
-// Nothing may leave the page: no fetches, no images from elsewhere, only what is inline.
-constexpr std::string_view kHead = R"(<!DOCTYPE html>
-<html lang="en">
-<head>
-<meta charset="utf-8">
-<meta http-equiv="Content-Security-Policy" content="default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src data:">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Tallyrig statistics: {title}</title>
-<style>
-body {{ font: 14px/1.4 system-ui, sans-serif; margin: 24px; color: #1d2330; background: #f6f7f9; }}
-h1 {{ font-size: 22px; margin: 0 0 4px; }}
-h2 {{ font-size: 17px; margin: 28px 0 8px; }}
-.lead {{ color: #555; margin: 0 0 16px; }}
-table {{ border-collapse: collapse; background: #fff; }}
-th, td {{ padding: 3px 8px; border-bottom: 1px solid #e3e5ea; white-space: nowrap; }}
-th {{ text-align: left; background: #eceef2; position: sticky; top: 0; }}
-td.n {{ text-align: right; font-variant-numeric: tabular-nums; }}
-td.win {{ color: #1b7f2a; font-weight: 600; }}
-td.loss {{ color: #b3261e; font-weight: 600; }}
-.charts {{ display: grid; grid-template-columns: repeat(auto-fit, minmax(420px, 1fr)); gap: 16px; }}
-.chart {{ background: #fff; padding: 12px; height: 300px; }}
-.side {{ display: inline-block; vertical-align: top; margin-right: 24px; }}
-.matches {{ max-height: 480px; overflow: auto; display: inline-block; }}
-.wide {{ overflow-x: auto; }}
-</style>
-</head>
-<body>
-)";
 
 constexpr std::string_view kCharts = R"JS(
 (function () {
@@ -52,6 +24,13 @@ constexpr std::string_view kCharts = R"JS(
   // Times are the files' local wall clock, carried as if UTC so that no time zone moves them.
   const day = (ms) => new Date(ms).toISOString().slice(0, 10);
   const minute = (ms) => new Date(ms).toISOString().slice(0, 16).replace('T', ' ');
+  let first = Infinity, last = -Infinity;
+  data.mmr.forEach((series) => series.points.forEach((p) => {
+    first = Math.min(first, p[0]);
+    last = Math.max(last, p[0]);
+  }));
+  // Over a few days one date would repeat along the axis: show the time too.
+  const tick = last - first < 4 * 86400000 ? minute : day;
   Chart.defaults.animation = false;
   new Chart(document.getElementById('mmr-chart'), {
     type: 'line',
@@ -69,7 +48,7 @@ constexpr std::string_view kCharts = R"JS(
       parsing: false,
       maintainAspectRatio: false,
       scales: {
-        x: { type: 'linear', ticks: { callback: (value) => day(value), maxTicksLimit: 8 } },
+        x: { type: 'linear', ticks: { callback: (value) => tick(value), maxTicksLimit: 8 } },
         y: { title: { display: true, text: 'MMR' } },
       },
       plugins: {
@@ -91,12 +70,140 @@ constexpr std::string_view kCharts = R"JS(
       scales: { x: { stacked: true }, y: { stacked: true, beginAtZero: true, ticks: { precision: 0 } } },
     },
   });
+
+  // Then the tables, from the same data; every text goes in as text, never as markup.
+  const number = (text) => {
+    const value = parseFloat(text);
+    return Number.isNaN(value) ? -Infinity : value;
+  };
+  const playerColumns = [['team', 't'], ['name', 't'], ['goals', 'n'], ['assists', 'n'],
+                         ['saves', 'n'], ['shots', 'n'], ['demos', 'n'], ['score', 'n'],
+                         ['MMR', 'n'], ['player id', 't']];
+  function table(holder, spec, pageSize) {
+    const element = document.createElement('table');
+    const head = element.createTHead().insertRow();
+    const body = element.createTBody();
+    let rows = spec.rows.slice();
+    let shown = pageSize ? Math.min(pageSize, rows.length) : rows.length;
+    let sortedBy = -1, ascending = true;
+    const more = document.createElement('button');
+    function fill() {
+      body.textContent = '';
+      for (let r = 0; r < shown; ++r) {
+        const tr = body.insertRow();
+        const details = rows[r][spec.columns.length];
+        if (details) {
+          tr.className = 'opens';
+          tr.title = 'Show both sides';
+          tr.addEventListener('click', () => {
+            if (tr.nextSibling && tr.nextSibling.className === 'details') {
+              body.removeChild(tr.nextSibling);
+              return;
+            }
+            const holder = document.createElement('tr');
+            holder.className = 'details';
+            const cell = holder.insertCell();
+            cell.colSpan = spec.columns.length;
+            table(cell, { columns: playerColumns, rows: details.map((line) => line.map(String)) }, 0);
+            body.insertBefore(holder, tr.nextSibling);
+          });
+        }
+        rows[r].slice(0, spec.columns.length).forEach((text, c) => {
+          const td = tr.insertCell();
+          td.textContent = text;
+          const kind = spec.columns[c][1];
+          if (kind === 'n' || kind === 't') td.className = kind;
+          if (kind === 'r') td.className = text === 'WIN' ? 'win' : 'loss';
+        });
+      }
+      more.hidden = shown >= rows.length;
+      more.textContent = 'Show ' + Math.min(pageSize || 0, rows.length - shown) + ' more of ' +
+                         (rows.length - shown);
+    }
+    spec.columns.forEach((column, c) => {
+      const th = document.createElement('th');
+      th.textContent = column[0];
+      th.title = 'Sort by ' + column[0];
+      th.addEventListener('click', () => {
+        ascending = sortedBy === c ? !ascending : column[1] === 't';
+        sortedBy = c;
+        const key = column[1] === 't' ? (row) => row[c] : (row) => number(row[c]);
+        rows.sort((a, b) => {
+          const x = key(a), y = key(b);
+          return (x < y ? -1 : x > y ? 1 : 0) * (ascending ? 1 : -1);
+        });
+        fill();
+      });
+      head.appendChild(th);
+    });
+    holder.appendChild(element);
+    if (pageSize) {
+      more.addEventListener('click', () => {
+        shown = Math.min(shown + pageSize, rows.length);
+        fill();
+      });
+      holder.appendChild(more);
+    }
+    fill();
+  }
+  document.querySelectorAll('[data-table]').forEach((holder) => {
+    const spec = data.tables[holder.dataset.table];
+    if (spec.rows.length === 0) {
+      holder.textContent = 'None.';
+    } else {
+      table(holder, spec, holder.dataset.table === 'matches' ? 200 : 0);
+    }
+  });
 })();
 )JS";
 
+// Chart.js as its script element holds it.
+const std::string& chartJsScript() {
+  static const std::string text =
+      "\n" + std::string(reinterpret_cast<const char*>(kChartJs), kChartJsSize) + "\n";
+  return text;
+}
+
+constexpr std::string_view kStyle = R"(
+body { font: 14px/1.4 system-ui, sans-serif; margin: 24px; color: #1d2330; background: #f6f7f9; }
+h1 { font-size: 22px; margin: 0 0 4px; }
+h2 { font-size: 17px; margin: 28px 0 8px; }
+.lead { color: #555; margin: 0 0 16px; }
+table { border-collapse: collapse; background: #fff; }
+th, td { padding: 3px 8px; border-bottom: 1px solid #e3e5ea; white-space: nowrap; }
+th { text-align: left; background: #eceef2; position: sticky; top: 0; }
+td.n { text-align: right; font-variant-numeric: tabular-nums; }
+/* A long name wraps instead of pushing its table off the page. */
+td.t { white-space: normal; overflow-wrap: anywhere; max-width: 22em; }
+tr.opens { cursor: pointer; }
+tr.details > td { background: #f6f7f9; padding: 4px 4px 8px 24px; }
+td.win { color: #1b7f2a; font-weight: 600; }
+td.loss { color: #b3261e; font-weight: 600; }
+.charts { display: grid; grid-template-columns: repeat(auto-fit, minmax(420px, 1fr)); gap: 16px; }
+.chart { background: #fff; padding: 12px; height: 300px; }
+.side { display: inline-block; vertical-align: top; margin-right: 24px; }
+.matches { max-height: 480px; overflow: auto; display: inline-block; }
+.wide { overflow-x: auto; }
+)";
+
+// Nothing may leave the page and nothing runs but the report's own scripts, allowed by their
+// hashes: a name that slipped past the escaping still could not run script.
+std::string head(std::string_view title) {
+  static const std::string policy = fmt::format(
+      "default-src 'none'; script-src {} {}; style-src {}; img-src data:; base-uri 'none'; "
+      "form-action 'none'",
+      cspHashSource(chartJsScript()), cspHashSource(kCharts), cspHashSource(kStyle));
+  return fmt::format(
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta http-equiv=\"Content-Security-Policy\" content=\"{}\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<title>Tallyrig statistics: {}</title>\n<style>{}</style>\n</head>\n<body>\n",
+      policy, title, kStyle);
+}
+
 std::string escaped(std::string_view text) {
   std::string out;
-  for (const char c : validUtf8(text)) {
+  for (const char c : shownText(text)) {
     switch (c) {
       case '&':
         out += "&amp;";
@@ -120,33 +227,32 @@ std::string escaped(std::string_view text) {
   return out;
 }
 
-std::string cell(std::string_view text, std::string_view cls = "n") {
-  return fmt::format("<td class=\"{}\">{}</td>", cls, escaped(text));
+std::string plural(std::size_t count, std::string_view one, std::string_view many) {
+  return fmt::format("{} {}", count, count == 1 ? one : many);
 }
 
-std::string optionalRating(const std::optional<double>& mmr) {
-  return mmr ? ratingText(*mmr) : "-";
+std::string displayTime(std::int64_t minutes) {
+  return isoTime(minutes).replace(10, 1, " ");
 }
 
-std::string summaryRow(const Figures& figures) {
-  return fmt::format("<tr><td>{}</td>{}{}{}{}{}{}{}{}{}{}{}{}{}{}{}</tr>\n", escaped(figures.label),
-                     cell(fmt::format("{}", figures.matches)),
-                     cell(fmt::format("{}", figures.wins)), cell(fmt::format("{}", figures.losses)),
-                     cell(fmt::format("{:.1f}%", figures.winRate() * 100)),
-                     cell(fmt::format("{:.2f}", figures.perMatch(figures.goals))),
-                     cell(fmt::format("{:.2f}", figures.perMatch(figures.assists))),
-                     cell(fmt::format("{:.2f}", figures.perMatch(figures.saves))),
-                     cell(fmt::format("{:.2f}", figures.perMatch(figures.shots))),
-                     cell(fmt::format("{:.2f}", figures.perMatch(figures.demos))),
-                     cell(fmt::format("{:.1f}", figures.perMatch(figures.score))),
-                     cell(optionalRating(figures.firstMmr)),
-                     cell(optionalRating(figures.latestMmr)),
-                     cell(figures.mmrChange ? fmt::format("{:+g}", *figures.mmrChange) : "-"),
-                     cell(fmt::format("{}", figures.longestWinStreak)),
-                     cell(figures.currentStreak.length == 0
-                              ? "-"
-                              : fmt::format("{}{}", figures.currentStreak.win ? 'W' : 'L',
-                                            figures.currentStreak.length)));
+// A table for the page's script: column titles with their kind ("t" text, "n" number, "r" a
+// result), and the rows' cells as the page shows them.
+json tableJson(std::initializer_list<std::pair<const char*, const char*>> columns) {
+  json spec = {{"columns", json::array()}, {"rows", json::array()}};
+  for (const auto& [title, kind] : columns) spec["columns"].push_back({title, kind});
+  return spec;
+}
+
+json summaryTable(const Summary& summary) {
+  json spec = {{"columns", json::array()}, {"rows", json::array()}};
+  for (const std::string_view column : kFigureColumns) {
+    const bool text = column == kFigureColumns.front() || column == kFigureColumns.back();
+    spec["columns"].push_back({column, text ? "t" : "n"});
+  }
+  for (const Figures& figures : summary.playlists) spec["rows"].push_back(figureCells(figures));
+  spec["rows"].push_back(figureCells(summary.overall));
+  if (summary.recent) spec["rows"].push_back(figureCells(*summary.recent));
+  return spec;
 }
 
 // The other side's total: the TEAM GOALS of the first row of the other colour.
@@ -157,30 +263,164 @@ std::optional<std::int32_t> opponentGoals(const History& history, const Match& m
   return std::nullopt;
 }
 
+// Both sides' lines as the file holds them, for the row's details: colour, name, the six
+// counters, the rating and the id.
+json matchPlayers(const History& history, const Match& match) {
+  json players = json::array();
+  for (std::uint32_t at = match.firstRow; at < match.firstRow + match.rowCount; ++at) {
+    const Row& row = history.rows[at];
+    const Counters& counters = row.counters;
+    players.push_back({row.colour == Colour::Blue ? "Blue" : "Orange",
+                       shownText(history.text(row.name)), counters.goals, counters.assists,
+                       counters.saves, counters.shots, counters.demos, counters.score,
+                       isRating(row.mmr) ? ratingText(row.mmr) : std::string(kUnknown),
+                       shownText(history.text(row.playerId))});
+  }
+  return players;
+}
+
+json matchRow(const History& history, const PlayerMatch& found) {
+  const Match& match = history.matches[found.match];
+  const Row& row = history.rows[found.row];
+  const std::optional<std::int32_t> against = opponentGoals(history, match, row.colour);
+  return {displayTime(match.minutes),
+          shownText(history.playlists[match.playlist]),
+          row.win ? "WIN" : "LOSS",
+          against ? fmt::format("{}\xE2\x80\x93{}", row.teamGoals, *against)
+                  : fmt::format("{}", row.teamGoals),
+          fmt::format("{}", row.counters.goals),
+          fmt::format("{}", row.counters.assists),
+          fmt::format("{}", row.counters.saves),
+          fmt::format("{}", row.counters.shots),
+          fmt::format("{}", row.counters.demos),
+          fmt::format("{}", row.counters.score),
+          isRating(row.mmr) ? ratingText(row.mmr) : std::string(kUnknown),
+          matchPlayers(history, match)};
+}
+
+json companionTable(const History& history, const std::vector<Companion>& companions) {
+  json spec = tableJson({{"name", "t"},
+                         {"player id", "t"},
+                         {"matches", "n"},
+                         {"W-L", "n"},
+                         {"win %", "n"},
+                         {"other names", "t"}});
+  for (const Companion& met : companions) {
+    std::string others;
+    for (const TextId name : met.names) {
+      if (name == met.name) continue;
+      others += (others.empty() ? "" : ", ") + shownText(history.text(name));
+    }
+    const double rate =
+        static_cast<double>(met.wins) / static_cast<double>(std::max<std::size_t>(1, met.matches));
+    spec["rows"].push_back({shownText(history.text(met.name)),
+                            shownText(history.text(met.playerId)), fmt::format("{}", met.matches),
+                            fmt::format("{}-{}", met.wins, met.losses),
+                            fmt::format("{:.1f}%", rate * 100), others});
+  }
+  return spec;
+}
+
+}  // namespace
+
+std::vector<ChartPoint> thinned(const std::vector<ChartPoint>& points, std::size_t most) {
+  if (most < 3 || points.size() <= most) return points;
+  // Largest-triangle-three-buckets: the first and last point, and from each bucket between the
+  // point that spans the largest triangle with the one kept before it and the next bucket's mean.
+  std::vector<ChartPoint> kept;
+  kept.reserve(most);
+  kept.push_back(points.front());
+  const double every = static_cast<double>(points.size() - 2) / static_cast<double>(most - 2);
+  const auto bucketStart = [&](std::size_t bucket) {
+    return std::min(points.size() - 1,
+                    static_cast<std::size_t>(static_cast<double>(bucket) * every) + 1);
+  };
+  std::size_t previous = 0;
+  for (std::size_t bucket = 0; bucket + 2 < most; ++bucket) {
+    const std::size_t start = bucketStart(bucket);
+    const std::size_t end = std::max(start + 1, bucketStart(bucket + 1));
+    const std::size_t nextEnd = std::max(end + 1, std::min(points.size(), bucketStart(bucket + 2)));
+    double meanX = 0;
+    double meanY = 0;
+    for (std::size_t at = end; at < nextEnd && at < points.size(); ++at) {
+      meanX += points[at].x;
+      meanY += points[at].y;
+    }
+    const auto count =
+        static_cast<double>(std::max<std::size_t>(1, std::min(nextEnd, points.size()) - end));
+    meanX /= count;
+    meanY /= count;
+    const ChartPoint& a = points[previous];
+    double largest = -1;
+    std::size_t chosen = start;
+    for (std::size_t at = start; at < end && at < points.size(); ++at) {
+      const double area =
+          std::abs((a.x - meanX) * (points[at].y - a.y) - (a.x - points[at].x) * (meanY - a.y));
+      if (area > largest) {
+        largest = area;
+        chosen = at;
+      }
+    }
+    kept.push_back(points[chosen]);
+    previous = chosen;
+  }
+  kept.push_back(points.back());
+  return kept;
+}
+
+namespace {
+
+void flush(std::ostream& stream, std::string& out) {
+  stream.write(out.data(), static_cast<std::streamsize>(out.size()));
+  out.clear();
+}
+
 json chartData(const History& history, const std::vector<PlayerMatch>& matches) {
-  std::map<std::string, json> ratings;
+  std::map<std::string, std::vector<ChartPoint>> ratings;
   std::map<std::int64_t, std::pair<int, int>> days;
+  std::size_t ratingPoints = 0;
   for (const PlayerMatch& found : matches) {
     const Match& match = history.matches[found.match];
     const Row& row = history.rows[found.row];
     if (isRating(row.mmr)) {
-      json& points = ratings[history.playlists[match.playlist]];
-      points.push_back({match.minutes * 60000, row.mmr});
+      ratings[shownText(history.playlists[match.playlist])].push_back(
+          {static_cast<double>(match.minutes * 60000), row.mmr});
+      ++ratingPoints;
     }
     auto& [wins, losses] = days[match.minutes / 1440];
     ++(row.win ? wins : losses);
   }
   json mmr = json::array();
   for (auto& [playlist, points] : ratings) {
-    mmr.push_back({{"playlist", playlist}, {"points", std::move(points)}});
+    // Each series its share of the chart's points.
+    const std::size_t share = std::max<std::size_t>(
+        3, kChartPoints * points.size() / std::max<std::size_t>(1, ratingPoints));
+    json series = json::array();
+    for (const ChartPoint& point : thinned(points, share)) {
+      series.push_back({static_cast<std::int64_t>(point.x), point.y});
+    }
+    mmr.push_back({{"playlist", playlist}, {"points", std::move(series)}});
   }
-  json perDay = json::array();
+  // Over many years a bar per day would be too many: then a bar per so many days.
+  std::int64_t daysPerBar = 1;
+  if (!days.empty()) {
+    const std::int64_t span = days.rbegin()->first - days.begin()->first + 1;
+    daysPerBar = (span + kChartBars - 1) / kChartBars;
+  }
+  std::map<std::int64_t, std::pair<int, int>> bars;
   for (const auto& [day, results] : days) {
-    perDay.push_back({{"day", isoTime(day * 1440).substr(0, 10)},
+    const std::int64_t first = days.begin()->first;
+    auto& bar = bars[first + (day - first) / daysPerBar * daysPerBar];
+    bar.first += results.first;
+    bar.second += results.second;
+  }
+  json perBar = json::array();
+  for (const auto& [day, results] : bars) {
+    perBar.push_back({{"day", isoTime(day * 1440).substr(0, 10)},
                       {"wins", results.first},
                       {"losses", results.second}});
   }
-  return {{"mmr", std::move(mmr)}, {"days", std::move(perDay)}};
+  return {{"mmr", std::move(mmr)}, {"days", std::move(perBar)}, {"days_per_bar", daysPerBar}};
 }
 
 // JSON inside a script element: "<" written as an escape, so no text can close the element.
@@ -198,93 +438,115 @@ std::string scriptJson(const json& data) {
   return out;
 }
 
-void companionTable(std::string& out, const History& history, std::string_view title,
-                    const std::vector<Companion>& companions) {
-  out += fmt::format("<div class=\"side\"><h2>{}</h2>\n", title);
-  if (companions.empty()) {
-    out += "<p>None.</p></div>\n";
-    return;
-  }
-  out += "<table><tr><th>name</th><th>player id</th><th>matches</th><th>W-L</th></tr>\n";
-  for (const Companion& met : companions) {
-    out += fmt::format("<tr><td>{}</td><td>{}</td>{}{}</tr>\n", escaped(history.text(met.name)),
-                       escaped(history.text(met.playerId)), cell(fmt::format("{}", met.matches)),
-                       cell(fmt::format("{}-{}", met.wins, met.losses)));
-  }
-  out += "</table></div>\n";
-}
-
-void flush(std::ostream& stream, std::string& out) {
-  stream.write(out.data(), static_cast<std::streamsize>(out.size()));
-  out.clear();
-}
-
 }  // namespace
 
 void writeHtmlReport(std::ostream& stream, const History& history, const Summary& summary,
                      const std::vector<PlayerMatch>& matches, const Companions& companions) {
   const Figures& all = summary.overall;
-  std::string out = fmt::format(fmt::runtime(kHead), fmt::arg("title", escaped(summary.player)));
-  out += fmt::format("<h1>{}</h1>\n<p class=\"lead\">{} matches", escaped(summary.player),
-                     all.matches);
+  std::string out = head(escaped(summary.player));
+  out += fmt::format("<h1>{}{}</h1>\n<p class=\"lead\">{}",
+                     summary.playerName.empty() ? "" : escaped(summary.playerName) + " &middot; ",
+                     escaped(summary.player), plural(all.matches, "match", "matches"));
   if (all.matches > 0) {
-    out += fmt::format(", {} to {}", isoTime(all.firstMinutes).replace(10, 1, " "),
-                       isoTime(all.latestMinutes).replace(10, 1, " "));
+    out += fmt::format(", {} to {}", displayTime(all.firstMinutes), displayTime(all.latestMinutes));
   }
-  if (summary.filters.playlist) out += ", playlist " + escaped(*summary.filters.playlist);
+  for (std::size_t i = 0; i < summary.filters.playlists.size(); ++i) {
+    out += (i == 0 ? ", playlist " : " or ") + escaped(summary.filters.playlists[i]);
+  }
+  if (summary.filters.last) out += fmt::format(", the latest {}", *summary.filters.last);
+  for (const Streak* streak : {&all.longestWins, &all.longestLosses}) {
+    if (streak->length == 0) continue;
+    out += fmt::format(". Longest {} streak: {}, {} to {}", streak->win ? "winning" : "losing",
+                       streak->length, displayTime(streak->firstMinutes),
+                       displayTime(streak->latestMinutes));
+  }
   out += ". Made by tallyrig-stats from the statistics files.</p>\n";
-
-  out +=
-      "<div class=\"wide\"><table><tr><th>playlist</th><th>matches</th><th>W</th><th>L</th>"
-      "<th>win %</th><th>goals</th><th>assists</th><th>saves</th><th>shots</th><th>demos</th>"
-      "<th>score</th><th>MMR first</th><th>MMR latest</th><th>change</th><th>win streak</th>"
-      "<th>now</th></tr>\n";
-  for (const Figures& figures : summary.playlists) out += summaryRow(figures);
-  out += summaryRow(all);
-  out +=
-      "</table></div>\n<p class=\"lead\">Goals to score: per match. Win streak: the longest; now: "
-      "the current run.</p>\n";
   if (summary.lastSession) {
     const Session& session = *summary.lastSession;
-    out += fmt::format("<p>Last session: {} to {}, {} matches, {}-{}, MMR {}.</p>\n",
-                       isoTime(session.firstMinutes).replace(10, 1, " "),
-                       isoTime(session.latestMinutes).replace(10, 1, " "), session.matches,
-                       session.wins, session.losses,
-                       session.mmrChange ? fmt::format("{:+g}", *session.mmrChange) : "-");
-  }
-
-  out +=
-      "<div class=\"charts\">\n<div><h2>MMR over time</h2><div class=\"chart\"><canvas "
-      "id=\"mmr-chart\"></canvas></div></div>\n<div><h2>Results per day</h2><div "
-      "class=\"chart\"><canvas id=\"results-chart\"></canvas></div></div>\n</div>\n";
-  companionTable(out, history, "Team-mates met most often", companions.teamMates);
-  companionTable(out, history, "Opponents met most often", companions.opponents);
-
-  out +=
-      "<h2>Every match</h2>\n<div class=\"matches\"><table><tr><th>date</th><th>playlist</th>"
-      "<th>result</th><th>team goals</th><th>G</th><th>A</th><th>S</th><th>Sh</th>"
-      "<th>score</th><th>MMR</th></tr>\n";
-  for (auto it = matches.rbegin(); it != matches.rend(); ++it) {
-    const Match& match = history.matches[it->match];
-    const Row& row = history.rows[it->row];
-    const std::optional<std::int32_t> against = opponentGoals(history, match, row.colour);
+    std::string parts;
+    if (session.ratingChanges.size() > 1) {
+      for (const RatingChange& change : session.ratingChanges) {
+        parts += fmt::format("{}{} {:+g}", parts.empty() ? " (" : ", ", escaped(change.playlist),
+                             change.change);
+      }
+      parts += ")";
+    }
     out += fmt::format(
-        "<tr><td>{}</td><td>{}</td>{}{}{}{}{}{}{}{}</tr>\n",
-        isoTime(match.minutes).replace(10, 1, " "), escaped(history.playlists[match.playlist]),
-        cell(row.win ? "WIN" : "LOSS", row.win ? "win" : "loss"),
-        cell(against ? fmt::format("{}\xE2\x80\x93{}", row.teamGoals, *against)
-                     : fmt::format("{}", row.teamGoals)),
-        cell(fmt::format("{}", row.counters.goals)), cell(fmt::format("{}", row.counters.assists)),
-        cell(fmt::format("{}", row.counters.saves)), cell(fmt::format("{}", row.counters.shots)),
-        cell(fmt::format("{}", row.counters.score)),
-        cell(isRating(row.mmr) ? ratingText(row.mmr) : "-"));
-    if (out.size() >= kFlushBytes) flush(stream, out);
+        "<p>Last session: {} to {}, {}, {}-{}, MMR {}{}.</p>\n", displayTime(session.firstMinutes),
+        displayTime(session.latestMinutes), plural(session.matches, "match", "matches"),
+        session.wins, session.losses,
+        session.mmrChange ? fmt::format("{:+g}", *session.mmrChange) : std::string(kUnknown),
+        parts);
   }
-  out += "</table></div>\n<script>\n";
+
+  // The charts come first in the page and are drawn first; the tables follow from the data.
+  json data = chartData(history, matches);
+  const auto daysPerBar = data["days_per_bar"].get<std::int64_t>();
+  out += fmt::format(
+      "<div class=\"charts\">\n<div><h2>MMR over time</h2><div class=\"chart\"><canvas "
+      "id=\"mmr-chart\"></canvas></div></div>\n<div><h2>Results per {}</h2><div "
+      "class=\"chart\"><canvas id=\"results-chart\"></canvas></div></div>\n</div>\n",
+      daysPerBar == 1 ? std::string("day") : fmt::format("{} days", daysPerBar));
+
+  out +=
+      "<h2>Per playlist</h2>\n<div class=\"wide\" data-table=\"summary\"></div>\n"
+      "<p class=\"lead\">Matches: how many were played; W and L: wins and losses; win %: wins out "
+      "of matches. Goals, assists, saves, shots, demos (demolitions) and score: the average per "
+      "match; shooting %: goals out of shots. MMR first and MMR latest: the rating at the first "
+      "and at the latest match of the playlist, none where the files hold no rating; MMR peak: "
+      "the highest (when: below); change: the latest less the first (for "
+      "\"all\", the playlists' changes added up). Win streak: the longest run of wins; now: the "
+      "current run, W3 for three wins in a row, L2 for two losses. \"last 20\", where there are "
+      "more matches: the latest 20 as one, to set beside \"all\".</p>\n";
+  std::string peaks;
+  for (const Figures& figures : summary.playlists) {
+    if (!figures.peakMmr) continue;
+    peaks += fmt::format("{}{} {}, {}", peaks.empty() ? "<p>Highest MMR: " : "; ",
+                         escaped(figures.label), ratingText(*figures.peakMmr),
+                         displayTime(figures.peakMinutes));
+  }
+  if (!peaks.empty()) out += peaks + ".</p>\n";
+
+  out +=
+      "<div class=\"side\"><h2>Team-mates met most often</h2><div data-table=\"mates\"></div>"
+      "</div>\n<div class=\"side\"><h2>Opponents met most often</h2><div "
+      "data-table=\"opponents\"></div></div>\n";
+
+  json matchTable = tableJson({{"date", "t"},
+                               {"playlist", "t"},
+                               {"result", "r"},
+                               {"team goals", "n"},
+                               {"goals", "n"},
+                               {"assists", "n"},
+                               {"saves", "n"},
+                               {"shots", "n"},
+                               {"demos", "n"},
+                               {"score", "n"},
+                               {"MMR", "n"}});
+  const std::size_t listed = std::min(matches.size(), kMatchesListed);
+  for (std::size_t i = 0; i < listed; ++i) {
+    matchTable["rows"].push_back(matchRow(history, matches[matches.size() - 1 - i]));
+  }
+  out += fmt::format(
+      "<h2>Latest matches</h2>\n<p class=\"lead\">{}, latest first; click a column to sort by it. "
+      "Team goals: the player's side against the other. Click a match for both sides' players. "
+      "{}</p>\n<div class=\"matches\" "
+      "data-table=\"matches\"></div>\n",
+      listed == matches.size() ? fmt::format("All {}", plural(listed, "match", "matches"))
+                               : fmt::format("The latest {} of {} matches", listed, matches.size()),
+      listed == matches.size() ? "--csv writes every row of every match."
+                               : "--csv writes them all, every row of every match.");
+  data["tables"] = {{"summary", summaryTable(summary)},
+                    {"mates", companionTable(history, companions.teamMates)},
+                    {"opponents", companionTable(history, companions.opponents)},
+                    {"matches", std::move(matchTable)}};
+
+  out += "<script>";
   flush(stream, out);
-  stream.write(reinterpret_cast<const char*>(kChartJs), static_cast<std::streamsize>(kChartJsSize));
-  out += "\n</script>\n<script type=\"application/json\" id=\"report-data\">";
-  out += scriptJson(chartData(history, matches));
+  const std::string& chartJs = chartJsScript();
+  stream.write(chartJs.data(), static_cast<std::streamsize>(chartJs.size()));
+  out += "</script>\n<script type=\"application/json\" id=\"report-data\">";
+  out += scriptJson(data);
   out += "</script>\n<script>";
   out += kCharts;
   out += "</script>\n</body>\n</html>\n";

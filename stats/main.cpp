@@ -2,15 +2,20 @@
 // them; what it makes goes to standard output and to the files its options name.
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cwctype>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "stats/history.h"
 #include "stats/outputs.h"
@@ -40,33 +45,164 @@ struct Options {
   std::string dataDir = "data";
   std::optional<std::string> player;
   std::optional<std::string> since;
-  std::optional<std::string> playlist;
+  std::optional<std::string> until;
+  std::vector<std::string> playlists;
+  std::optional<std::size_t> last;
   std::optional<std::string> html;
   std::optional<std::string> csv;
   std::optional<std::string> json;
+  bool csvRaw = false;
 };
 
-// True when `path` lies inside `folder`; both may not exist yet.
-bool isInside(const fs::path& path, const fs::path& folder) {
-  std::error_code error;
-  const fs::path inner = fs::weakly_canonical(fs::absolute(path, error), error);
-  const fs::path outer = fs::weakly_canonical(fs::absolute(folder, error), error);
-  auto a = inner.begin();
-  for (auto b = outer.begin(); b != outer.end(); ++b, ++a) {
-    if (b->empty()) continue;
-    if (a == inner.end() || *a != *b) return false;
-  }
-  return true;
+// Windows' long-path spelling, \\?\C:\... or \\?\UNC\server\..., names the same file as the
+// plain one, but not every call there accepts it (stat does not): compare in the plain one.
+fs::path plainSpelling(const fs::path& path) {
+#if defined(_WIN32)
+  const std::wstring text = path.native();
+  if (text.starts_with(L"\\\\?\\UNC\\")) return fs::path(L"\\\\" + text.substr(8));
+  if (text.starts_with(L"\\\\?\\")) return fs::path(text.substr(4));
+#endif
+  return path;
 }
 
+// The folder of `target` and each folder above it, outermost last.
+std::vector<fs::path> foldersAbove(const fs::path& target) {
+  std::error_code error;
+  fs::path folder = fs::absolute(target, error).lexically_normal().parent_path();
+  std::vector<fs::path> folders;
+  for (; !folder.empty(); folder = folder.parent_path()) {
+    folders.push_back(folder);
+    if (folder == folder.parent_path()) break;
+  }
+  return folders;
+}
+
+// By file identity, not by spelling: case, "..", links and long-path prefixes all resolve alike.
+bool sameFile(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  return fs::equivalent(a, b, error) && !error;
+}
+
+// The statistics folder and every folder and file below it, as found on disk.
+struct StatisticsTree {
+  fs::path root;
+  std::vector<fs::path> folders;  // the root first
+  std::vector<fs::path> files;
+};
+
+StatisticsTree statisticsTree(const fs::path& root) {
+  StatisticsTree tree{root, {}, {}};
+  std::error_code error;
+  if (!fs::is_directory(root, error)) return tree;
+  tree.folders.push_back(root);
+  for (auto entry = fs::recursive_directory_iterator(root, error);
+       !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+    if (entry->is_directory(error)) {
+      tree.folders.push_back(entry->path());
+    } else if (entry->is_regular_file(error)) {
+      tree.files.push_back(entry->path());
+    }
+  }
+  return tree;
+}
+
+// Compared with every folder of the tree, not only its root: a link to a year folder is
+// inside too, and Windows does not show every link as one.
+bool insideTree(const fs::path& spelt, const StatisticsTree& tree) {
+  const fs::path target = plainSpelling(spelt);
+  std::error_code error;
+  const fs::path resolved = fs::weakly_canonical(fs::absolute(target, error), error);
+  for (const fs::path& start : {target, error ? target : resolved}) {
+    for (const fs::path& above : foldersAbove(start)) {
+      for (const fs::path& folder : tree.folders) {
+        if (sameFile(above, folder)) return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Why an output at `target` could reach the statistics, or nothing.
+std::optional<std::string> reachesStatistics(const fs::path& spelt, const StatisticsTree& tree) {
+  const fs::path target = plainSpelling(spelt);
+  if (tree.folders.empty()) return std::nullopt;
+  const std::string where = displayPath(tree.root);
+  if (insideTree(target, tree)) {
+    return fmt::format("that is inside {}, where only the plugin writes", where);
+  }
+  // The output replaces a link rather than writing through it, but a link into the statistics
+  // is a mistake worth naming.
+  std::error_code error;
+  if (fs::is_symlink(fs::symlink_status(target, error))) {
+    fs::path destination = fs::read_symlink(target, error);
+    if (!error && destination.is_relative()) {
+      destination = fs::absolute(target, error).parent_path() / destination;
+    }
+    if (!error && insideTree(destination, tree)) {
+      return fmt::format("that is a link into {}, where only the plugin writes", where);
+    }
+  }
+  if (fs::exists(target, error)) {
+    for (const fs::path& file : tree.files) {
+      if (sameFile(file, target)) {
+        return fmt::format("that is the file {} under another name", displayPath(file));
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+bool sameTarget(const fs::path& speltA, const fs::path& speltB) {
+  const fs::path a = plainSpelling(speltA);
+  const fs::path b = plainSpelling(speltB);
+  if (sameFile(a, b)) return true;
+  const fs::path nameA = a.filename();
+  const fs::path nameB = b.filename();
+#if defined(_WIN32)
+  // Names there are case-blind: compare them folded.
+  auto folded = [](const fs::path& name) {
+    std::wstring text = name.wstring();
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+  };
+  if (folded(nameA) != folded(nameB)) return false;
+#else
+  if (nameA != nameB) return false;
+#endif
+  const std::vector<fs::path> foldersA = foldersAbove(a);
+  const std::vector<fs::path> foldersB = foldersAbove(b);
+  return !foldersA.empty() && !foldersB.empty() &&
+         (sameFile(foldersA.front(), foldersB.front()) || foldersA.front() == foldersB.front());
+}
+
+// Written to a new file beside the target and renamed over it when complete: a reader never
+// sees half an output, and a link at the target is replaced, not written through.
 template <typename Write>
 bool writeOutput(const std::string& path, Write write) {
-  std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
+  const fs::path target(path);
+  std::error_code error;
+  fs::path temporary;
+  for (unsigned attempt = 0;; ++attempt) {
+    temporary = target;
+    temporary.replace_filename(
+        fmt::format(".{}.tallyrig-stats-{}.tmp", displayPath(target.filename()), attempt));
+    if (!fs::exists(fs::symlink_status(temporary, error)) || attempt == 99) break;
+  }
+  errno = 0;
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
   if (out) write(out);
   if (out) out.close();
   if (!out) {
+    const int cause = errno;
+    fs::remove(temporary, error);
     say(fmt::format("cannot write {}: {}", path,
-                    std::error_code(errno, std::generic_category()).message()));
+                    std::error_code(cause, std::generic_category()).message()));
+    return false;
+  }
+  fs::rename(temporary, target, error);
+  if (error) {
+    say(fmt::format("cannot write {}: {}", path, error.message()));
+    fs::remove(temporary, error);
     return false;
   }
   return true;
@@ -100,19 +236,34 @@ int main(int argc, char** argv) {
       ->check([](const std::string& text) {
         return parseIsoDate(text) ? std::string() : "expected a date as YYYY-MM-DD, got " + text;
       });
-  app.add_option("--playlist", options.playlist,
-                 "Only this playlist, by the file's base name (for example Doubles_Ranked)")
-      ->type_name("NAME");
+  app.add_option("--until", options.until, "Only matches on or before this day")
+      ->type_name("YYYY-MM-DD")
+      ->check([](const std::string& text) {
+        return parseIsoDate(text) ? std::string() : "expected a date as YYYY-MM-DD, got " + text;
+      });
+  app.add_option("--playlist", options.playlists,
+                 "Only this playlist, by the file's base name in any case (for example "
+                 "doubles_ranked); give it again for more than one")
+      ->type_name("NAME")
+      ->allow_extra_args(false);
+  app.add_option("--last", options.last,
+                 "Only the player's latest N matches of those the other filters admit")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
   app.add_option("--html", options.html, "Write an HTML report with charts to FILE")
       ->type_name("FILE");
   app.add_option("--csv", options.csv, "Write every row as RFC 4180 CSV to FILE")
       ->type_name("FILE");
+  app.add_flag("--csv-raw", options.csvRaw,
+               "In --csv, keep every text as the files hold it (by default control characters "
+               "become U+FFFD and a text that starts with = + - @, a tab or a carriage return "
+               "gets a leading ' so that spreadsheets do not run it as a formula)");
   app.add_option("--json", options.json, "Write the summary's figures as JSON to FILE")
       ->type_name("FILE");
   app.footer(
       "Exit status: 0 done (also when some lines could not be read; each is named on standard "
       "error as FILE:LINE: what), 1 nothing to show or an output could not be written, 2 usage "
-      "error.\n");
+      "error (also an output inside the Tallyrig folder, or two outputs naming one file).\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -121,18 +272,30 @@ int main(int argc, char** argv) {
 
   const fs::path dataDir = fs::path(options.dataDir);
   const fs::path statisticsFolder = dataDir / "Tallyrig";
-  for (const auto& [flag, path] :
-       {std::pair{"--html", options.html}, std::pair{"--csv", options.csv},
-        std::pair{"--json", options.json}}) {
-    if (path && isInside(fs::path(*path), statisticsFolder)) {
-      say(fmt::format("{} {}: that is inside {}, where only the plugin writes", flag, *path,
-                      displayPath(statisticsFolder)));
+  const std::vector<std::pair<std::string, std::optional<std::string>>> outputs = {
+      {"--html", options.html}, {"--csv", options.csv}, {"--json", options.json}};
+  const StatisticsTree tree = statisticsTree(statisticsFolder);
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const auto& [flag, path] = outputs[i];
+    if (!path) continue;
+    if (const auto reason = reachesStatistics(fs::path(*path), tree)) {
+      say(fmt::format("{} {}: {}", flag, printable(*path), *reason));
       return kUsage;
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      const auto& [otherFlag, otherPath] = outputs[j];
+      if (otherPath && sameTarget(fs::path(*otherPath), fs::path(*path))) {
+        say(fmt::format("{} {} and {} {} name the same file; one would replace the other",
+                        otherFlag, printable(*otherPath), flag, printable(*path)));
+        return kUsage;
+      }
     }
   }
   Filters filters;
   if (options.since) filters.since = parseIsoDate(*options.since);
-  filters.playlist = options.playlist;
+  if (options.until) filters.until = parseIsoDate(*options.until);
+  filters.playlists = options.playlists;
+  filters.last = options.last;
 
   const WarningSink warn = [](const std::string& message) {
     std::fprintf(stderr, "%s\n", printable(message).c_str());
@@ -146,6 +309,18 @@ int main(int argc, char** argv) {
   if (history.matches.empty()) {
     say(fmt::format("no match could be read from {} files", files.size()));
     return kNothingRead;
+  }
+
+  for (const std::string& wanted : filters.playlists) {
+    if (std::none_of(history.playlists.begin(), history.playlists.end(),
+                     [&](const std::string& name) { return sameName(name, wanted); })) {
+      std::vector<std::string> names;
+      for (const std::string& name : history.playlists) names.push_back(printable(name));
+      std::sort(names.begin(), names.end());
+      say(fmt::format("no playlist {}; the files hold {}", printable(wanted),
+                      fmt::join(names, ", ")));
+      return kNothingRead;
+    }
   }
 
   TextId player = 0;
@@ -164,10 +339,13 @@ int main(int argc, char** argv) {
         printable(history.text(player)), owner.firstRows, history.matches.size()));
   }
 
-  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);
+  std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);
+  keepLatest(matches, history, filters);
   if (matches.empty()) {
     say(fmt::format("no match of {} {}", printable(history.text(player)),
-                    filters.playlist || filters.since ? "passes the filters" : "was found"));
+                    !filters.playlists.empty() || filters.since || filters.until || filters.last
+                        ? "passes the filters"
+                        : "was found"));
     return kNothingRead;
   }
   const Summary summary = summarise(history, player, filters, matches);
@@ -180,8 +358,10 @@ int main(int argc, char** argv) {
     written &= writeOutput(*options.json, [&](std::ostream& out) { out << summaryJson(summary); });
   }
   if (options.csv) {
-    written &= writeOutput(
-        *options.csv, [&](std::ostream& out) { writeCsvExport(out, history, player, filters); });
+    written &= writeOutput(*options.csv, [&](std::ostream& out) {
+      writeCsvExport(out, history, player, filters,
+                     options.csvRaw ? CsvText::Raw : CsvText::Defused);
+    });
   }
   if (options.html) {
     written &= writeOutput(*options.html, [&](std::ostream& out) {

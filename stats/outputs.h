@@ -4,6 +4,7 @@
 // export and the HTML report. The export and the report grow with the history and are written
 // to a stream a piece at a time.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -20,24 +21,59 @@ std::string isoTime(std::int64_t minutes);
 // As the file writes a rating: printf's %g.
 std::string ratingText(double mmr);
 
+// What every output shows for a figure the files do not give.
+inline constexpr std::string_view kUnknown = "none";
+
+// The per-playlist table's columns and a row's cells, as the summary and the report show them.
+inline constexpr std::array<std::string_view, 18> kFigureColumns = {
+    "playlist",  "matches",    "W",        "L",          "win %",      "goals",
+    "assists",   "saves",      "shots",    "shooting %", "demos",      "score",
+    "MMR first", "MMR latest", "MMR peak", "change",     "win streak", "now"};
+std::vector<std::string> figureCells(const Figures& figures);
+
 // An aligned table per playlist and overall, then the last session.
 std::string summaryText(const Summary& summary);
 
 std::string summaryJson(const Summary& summary);
 
+// Defused: texts as shownText gives them, and one that starts with = + - @, a tab or a carriage
+// return gets a leading ', so that a spreadsheet shows it instead of running it as a formula.
+// Raw: texts as the files hold them, only bytes that are not UTF-8 replaced.
+enum class CsvText { Defused, Raw };
+
 // RFC 4180: one row per player per match that the filters admit, CR LF line ends, UTF-8 with a
 // byte-order mark (spreadsheets guess another encoding without it); bytes that are not UTF-8
 // become U+FFFD. `match` numbers every block read, 1 upward, whatever the filters drop.
 void writeCsvExport(std::ostream& out, const History& history, TextId player,
-                    const Filters& filters);
+                    const Filters& filters, CsvText style = CsvText::Defused);
 
-// One file that opens from disk without any network access.
+// The report's per-match table holds the latest of the matches, its charts at most about
+// so many points and bars: the page opens quickly whatever the history's size.
+inline constexpr std::size_t kMatchesListed = 1000;
+inline constexpr std::size_t kChartPoints = 3000;
+inline constexpr std::int64_t kChartBars = 1500;
+
+struct ChartPoint {
+  double x = 0;
+  double y = 0;
+  bool operator==(const ChartPoint&) const = default;
+};
+
+// At most `most` of the points (largest-triangle-three-buckets), the first and last kept; all of
+// them when they are fewer or `most` is under 3.
+std::vector<ChartPoint> thinned(const std::vector<ChartPoint>& points, std::size_t most);
+
+// One file that opens from disk without any network access. The charts come first; every table
+// is drawn by the page's script from the data it carries once, as JSON.
 void writeHtmlReport(std::ostream& out, const History& history, const Summary& summary,
                      const std::vector<PlayerMatch>& matches, const Companions& companions);
 
 // Invalid UTF-8 sequences replaced by U+FFFD.
 std::string validUtf8(std::string_view text);
-// For the terminal: also every control character, which could steer it, replaced by '?'.
+// A name or id as every output shows it: also each control character (C0, DEL, C1) replaced by
+// U+FFFD, since a NUL cuts a text short in many readers and the others steer terminals.
+std::string shownText(std::string_view text);
+// For the terminal and messages; the same as shownText.
 std::string printable(std::string_view text);
 
 }  // namespace tallyrig::stats

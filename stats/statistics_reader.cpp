@@ -1,9 +1,14 @@
 #include "stats/statistics_reader.h"
 
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace tallyrig::stats {
 namespace {
@@ -72,7 +77,70 @@ bool readCountersAndName(std::string_view text, RowFields& row) {
   return true;
 }
 
+std::string quoted(std::string_view field) {
+  return "\"" + std::string(field) + "\"";
+}
+
+// Why a whole number does not read, or nothing.
+std::optional<std::string> intProblem(std::string_view name, std::string_view field) {
+  std::int32_t value = 0;
+  if (readInt(field, value)) return std::nullopt;
+  std::int64_t wide = 0;
+  const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), wide);
+  if (!field.empty() && end == field.data() + field.size() &&
+      (error == std::errc::result_out_of_range || error == std::errc())) {
+    return fmt::format("{} {} is out of range (-2147483648 to 2147483647)", name, quoted(field));
+  }
+  return fmt::format("{} {} is not a whole number", name, quoted(field));
+}
+
+std::optional<std::string> timestampProblem(std::string_view field) {
+  if (parseTimestamp(field)) return std::nullopt;
+  const bool shaped = field.size() == kTimestampBytes && field[2] == '/' && field[5] == '/' &&
+                      field[10] == ' ' && field[13] == ':' &&
+                      std::all_of(field.begin(), field.end(), [](char c) {
+                        return (c >= '0' && c <= '9') || c == '/' || c == ' ' || c == ':';
+                      });
+  return fmt::format("TIMESTAMP {} is not {}", quoted(field),
+                     shaped ? "a calendar time" : "a time as MM/DD/YYYY HH:MM");
+}
+
 }  // namespace
+
+std::string rowProblem(std::string_view line) {
+  constexpr std::size_t kFields = 13;
+  std::string_view colour = line.substr(0, line.find(kSeparator));
+  if (colour != "Blue" && colour != "Orange") {
+    std::size_t separators = 0;
+    for (std::size_t at = line.find(kSeparator); at != std::string_view::npos;
+         at = line.find(kSeparator, at + 1))
+      ++separators;
+    if (separators + 1 < kFields) return "not a header line, a row or an empty line; skipped";
+    return fmt::format("TEAM COLOR {} is not Blue or Orange", quoted(colour));
+  }
+  // The fields from the right, as a row whose name holds no separator would have them.
+  std::string_view rest = line.substr(colour.size());
+  std::vector<std::string_view> fields;  // PLAYERID first
+  std::string_view field;
+  while (fields.size() < kFields - 2 && takeLast(rest, field)) fields.push_back(field);
+  if (fields.size() < kFields - 2 || !rest.starts_with(kSeparator)) {
+    return fmt::format("a row with {} of its {} fields; skipped",
+                       fields.size() + 1 + (rest.empty() ? 0 : 1), kFields);
+  }
+  if (const auto problem = timestampProblem(fields[1])) return *problem;
+  if (fields[2] != "WIN" && fields[2] != "LOSS") {
+    return fmt::format("W/L {} is not WIN or LOSS", quoted(fields[2]));
+  }
+  if (const auto problem = intProblem("TEAM GOALS", fields[3])) return *problem;
+  double mmr = 0;
+  if (!readRating(fields[4], mmr)) return fmt::format("MMR {} is not a number", quoted(fields[4]));
+  constexpr std::array<std::string_view, 6> kCounters = {"SCORE", "DEMOS",   "SHOTS",
+                                                         "SAVES", "ASSISTS", "GOALS"};
+  for (std::size_t i = 0; i < kCounters.size(); ++i) {
+    if (const auto problem = intProblem(kCounters[i], fields[5 + i])) return *problem;
+  }
+  return "not a header line, a row or an empty line; skipped";
+}
 
 std::int64_t LocalTime::minutes() const {
   using namespace std::chrono;
@@ -214,9 +282,11 @@ void StatisticsReader::onLine(std::string_view line, bool terminated) {
   }
   const std::optional<RowFields> row = parseRow(line);
   if (!row) {
-    events_.warning(lineNumber_, terminated
-                                     ? "not a header line, a row or an empty line; skipped"
-                                     : "the file ends inside a line; the cut-off line is skipped");
+    if (terminated) {
+      events_.warning(lineNumber_, rowProblem(line));
+    } else {
+      events_.warning(lineNumber_, "the file ends inside a line; the cut-off line is skipped");
+    }
     return;
   }
   if (!inBlock_) {

@@ -1,5 +1,7 @@
 #include "stats/summary.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -23,13 +25,20 @@ void addMatch(Figures& figures, const Row& row, std::int64_t minutes) {
     if (!figures.firstMmr) figures.firstMmr = row.mmr;
     figures.latestMmr = row.mmr;
     figures.mmrChange = *figures.latestMmr - *figures.firstMmr;
+    if (!figures.peakMmr || row.mmr > *figures.peakMmr) {
+      figures.peakMmr = row.mmr;
+      figures.peakMinutes = minutes;
+    }
   }
   Streak& streak = figures.currentStreak;
   if (streak.length > 0 && streak.win == row.win) {
     ++streak.length;
   } else {
-    streak = {row.win, 1};
+    streak = {row.win, 1, minutes, minutes};
   }
+  streak.latestMinutes = minutes;
+  Streak& longest = row.win ? figures.longestWins : figures.longestLosses;
+  if (streak.length > longest.length) longest = streak;
   if (row.win) figures.longestWinStreak = std::max(figures.longestWinStreak, streak.length);
 }
 
@@ -39,13 +48,45 @@ std::int64_t dayOf(const LocalDate& date) {
 
 }  // namespace
 
+bool sameName(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 bool Filters::admits(const History& history, const Match& match) const {
-  if (playlist && history.playlists[match.playlist] != *playlist) return false;
+  if (!playlists.empty() &&
+      std::none_of(playlists.begin(), playlists.end(), [&](const std::string& name) {
+        return sameName(name, history.playlists[match.playlist]);
+      })) {
+    return false;
+  }
+  if (until && match.minutes >= dayOf(*until) + 1440) return false;
+  if (onlyMatches) {
+    const auto index = static_cast<std::uint32_t>(&match - history.matches.data());
+    if (!std::binary_search(onlyMatches->begin(), onlyMatches->end(), index)) return false;
+  }
   return !since || match.minutes >= dayOf(*since);
+}
+
+void keepLatest(std::vector<PlayerMatch>& matches, const History&, Filters& filters) {
+  if (!filters.last) return;
+  if (matches.size() > *filters.last) {
+    matches.erase(matches.begin(), matches.end() - static_cast<std::ptrdiff_t>(*filters.last));
+  }
+  std::vector<std::uint32_t> kept;
+  for (const PlayerMatch& found : matches) kept.push_back(found.match);
+  std::sort(kept.begin(), kept.end());
+  filters.onlyMatches = std::move(kept);
 }
 
 bool isRating(double mmr) {
   return std::isfinite(mmr) && mmr > 0;
+}
+
+std::optional<double> Figures::shootingRate() const {
+  if (shots <= 0) return std::nullopt;
+  return static_cast<double>(goals) / static_cast<double>(shots);
 }
 
 double Figures::perMatch(std::int64_t total) const {
@@ -86,6 +127,7 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
                   const std::vector<PlayerMatch>& matches) {
   Summary summary;
   summary.player = history.text(player);
+  if (!matches.empty()) summary.playerName = history.text(history.rows[matches.back().row].name);
   summary.filters = filters;
   summary.overall.label = "all";
   std::map<std::string, Figures> byPlaylist;
@@ -101,11 +143,31 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
   summary.overall.firstMmr.reset();
   summary.overall.latestMmr.reset();
   summary.overall.mmrChange.reset();
+  summary.overall.peakMmr.reset();
   for (auto& [name, figures] : byPlaylist) {
     if (figures.mmrChange) {
       summary.overall.mmrChange = summary.overall.mmrChange.value_or(0) + *figures.mmrChange;
     }
     summary.playlists.push_back(std::move(figures));
+  }
+
+  if (matches.size() > kRecentMatches) {
+    Figures& recent = summary.recent.emplace();
+    recent.label = fmt::format("last {}", kRecentMatches);
+    std::map<std::string, Figures> recentByPlaylist;
+    for (std::size_t i = matches.size() - kRecentMatches; i < matches.size(); ++i) {
+      const Match& match = history.matches[matches[i].match];
+      const Row& row = history.rows[matches[i].row];
+      addMatch(recent, row, match.minutes);
+      addMatch(recentByPlaylist[history.playlists[match.playlist]], row, match.minutes);
+    }
+    recent.firstMmr.reset();
+    recent.latestMmr.reset();
+    recent.peakMmr.reset();
+    recent.mmrChange.reset();
+    for (const auto& [name, figures] : recentByPlaylist) {
+      if (figures.mmrChange) recent.mmrChange = recent.mmrChange.value_or(0) + *figures.mmrChange;
+    }
   }
 
   if (matches.empty()) return summary;
@@ -151,6 +213,10 @@ Companions findCompanions(const History& history, TextId player,
       Companion& met = (row.colour == own.colour ? teamMates : opponents)[row.playerId];
       met.playerId = row.playerId;
       met.name = row.name;
+      if (met.names.size() < kNamesKept &&
+          std::find(met.names.begin(), met.names.end(), row.name) == met.names.end()) {
+        met.names.push_back(row.name);
+      }
       ++met.matches;
       ++(own.win ? met.wins : met.losses);
     }

@@ -14,10 +14,17 @@
 namespace tallyrig::stats {
 
 struct Filters {
-  std::optional<LocalDate> since;  // matches on or after this day
-  std::optional<std::string> playlist;
+  std::optional<LocalDate> since;      // matches on or after this day
+  std::optional<LocalDate> until;      // and on or before this one
+  std::vector<std::string> playlists;  // any of them, by name, case-blind; none: every playlist
+  std::optional<std::size_t> last;     // the player's latest so many of what the rest admit
+  // What `last` leaves: the indices of those matches, sorted; set by keepLatest.
+  std::optional<std::vector<std::uint32_t>> onlyMatches;
   bool admits(const History& history, const Match& match) const;
 };
+
+// Case-blind in ASCII letters, as playlist names are given on the command line.
+bool sameName(std::string_view a, std::string_view b);
 
 struct OwnerChoice {
   TextId player = 0;
@@ -38,6 +45,10 @@ struct PlayerMatch {
 std::vector<PlayerMatch> findPlayerMatches(const History& history, TextId player,
                                            const Filters& filters);
 
+// With filters.last: keeps the latest so many of `matches` and makes the filters admit only
+// those (the CSV export asks the filters, not the list).
+void keepLatest(std::vector<PlayerMatch>& matches, const History& history, Filters& filters);
+
 // -1 marks a row the game never filled and 0 a player whose rating was not read: only a
 // finite value above 0 is a rating.
 bool isRating(double mmr);
@@ -45,6 +56,8 @@ bool isRating(double mmr);
 struct Streak {
   bool win = false;
   std::size_t length = 0;
+  std::int64_t firstMinutes = 0;  // when its first and its latest match began
+  std::int64_t latestMinutes = 0;
 };
 
 struct Figures {
@@ -61,7 +74,11 @@ struct Figures {
   std::optional<double> firstMmr;
   std::optional<double> latestMmr;
   std::optional<double> mmrChange;
+  std::optional<double> peakMmr;  // the highest rating, first reached at peakMinutes
+  std::int64_t peakMinutes = 0;
   std::size_t longestWinStreak = 0;
+  Streak longestWins;  // the first of the longest, if several are as long
+  Streak longestLosses;
   Streak currentStreak;
   std::int64_t firstMinutes = 0;
   std::int64_t latestMinutes = 0;
@@ -70,6 +87,8 @@ struct Figures {
     return matches == 0 ? 0.0 : static_cast<double>(wins) / static_cast<double>(matches);
   }
   double perMatch(std::int64_t total) const;
+  // Goals out of shots; nothing without a shot.
+  std::optional<double> shootingRate() const;
 };
 
 struct RatingChange {
@@ -89,12 +108,17 @@ struct Session {
 };
 
 inline constexpr std::int64_t kSessionGapMinutes = 60;
+inline constexpr std::size_t kRecentMatches = 20;
 
 struct Summary {
   std::string player;
+  std::string playerName;  // the name in the player's latest match
   Filters filters;
   std::vector<Figures> playlists;  // by name
   Figures overall;                 // ratings are per playlist: only the sum of their changes
+  // The latest kRecentMatches as one, like overall: the moving average's latest value, beside
+  // "all" for the trend. Only when there are more matches than that.
+  std::optional<Figures> recent;
   std::optional<Session> lastSession;
 };
 
@@ -104,11 +128,14 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
 // The players met most often beside and against the player, with the player's results.
 struct Companion {
   TextId playerId = 0;
-  TextId name = 0;  // the latest name seen
+  TextId name = 0;            // the latest name seen
+  std::vector<TextId> names;  // every name seen, first seen first, at most kNamesKept
   std::size_t matches = 0;
   std::size_t wins = 0;
   std::size_t losses = 0;
 };
+
+inline constexpr std::size_t kNamesKept = 8;
 
 struct Companions {
   std::vector<Companion> teamMates;

@@ -14,6 +14,12 @@ json optionalNumber(const std::optional<double>& value) {
   return value ? json(*value) : json(nullptr);
 }
 
+json streakWhen(const Streak& streak) {
+  if (streak.length == 0) return nullptr;
+  return {{"first_match", isoTime(streak.firstMinutes)},
+          {"latest_match", isoTime(streak.latestMinutes)}};
+}
+
 json figuresJson(const Figures& figures) {
   json out = {
       {"matches", figures.matches},
@@ -30,7 +36,13 @@ json figuresJson(const Figures& figures) {
       {"mmr_first", optionalNumber(figures.firstMmr)},
       {"mmr_latest", optionalNumber(figures.latestMmr)},
       {"mmr_change", optionalNumber(figures.mmrChange)},
+      {"mmr_peak", optionalNumber(figures.peakMmr)},
+      {"mmr_peak_when", figures.peakMmr ? json(isoTime(figures.peakMinutes)) : json(nullptr)},
+      {"shooting_rate", optionalNumber(figures.shootingRate())},
       {"longest_win_streak", figures.longestWinStreak},
+      {"longest_win_streak_when", streakWhen(figures.longestWins)},
+      {"longest_losing_streak", figures.longestLosses.length},
+      {"longest_losing_streak_when", streakWhen(figures.longestLosses)},
       {"current_streak", figures.currentStreak.length == 0
                              ? json(nullptr)
                              : json{{"result", figures.currentStreak.win ? "WIN" : "LOSS"},
@@ -46,7 +58,7 @@ json figuresJson(const Figures& figures) {
 std::string summaryJson(const Summary& summary) {
   json playlists = json::array();
   for (const Figures& figures : summary.playlists) {
-    json entry = {{"playlist", figures.label}};
+    json entry = {{"playlist", shownText(figures.label)}};
     entry.update(figuresJson(figures));
     playlists.push_back(std::move(entry));
   }
@@ -54,7 +66,8 @@ std::string summaryJson(const Summary& summary) {
   if (summary.lastSession) {
     const Session& last = *summary.lastSession;
     json changes = json::object();
-    for (const RatingChange& change : last.ratingChanges) changes[change.playlist] = change.change;
+    for (const RatingChange& change : last.ratingChanges)
+      changes[shownText(change.playlist)] = change.change;
     session = {{"first_match", isoTime(last.firstMinutes)},
                {"latest_match", isoTime(last.latestMinutes)},
                {"matches", last.matches},
@@ -63,18 +76,25 @@ std::string summaryJson(const Summary& summary) {
                {"mmr_change", optionalNumber(last.mmrChange)},
                {"mmr_change_per_playlist", std::move(changes)}};
   }
-  json since = nullptr;
-  if (summary.filters.since) {
-    const LocalDate& date = *summary.filters.since;
-    since = fmt::format("{:04}-{:02}-{:02}", date.year, date.month, date.day);
-  }
+  const auto day = [](const std::optional<LocalDate>& date) {
+    return date ? json(fmt::format("{:04}-{:02}-{:02}", date->year, date->month, date->day))
+                : json(nullptr);
+  };
+  json playlistFilter = json::array();
+  for (const std::string& name : summary.filters.playlists)
+    playlistFilter.push_back(shownText(name));
   const json document = {
-      {"player", summary.player},
+      {"player", shownText(summary.player)},
+      {"player_name",
+       summary.playerName.empty() ? json(nullptr) : json(shownText(summary.playerName))},
       {"filters",
-       {{"since", since},
-        {"playlist", summary.filters.playlist ? json(*summary.filters.playlist) : json(nullptr)}}},
+       {{"since", day(summary.filters.since)},
+        {"until", day(summary.filters.until)},
+        {"last", summary.filters.last ? json(*summary.filters.last) : json(nullptr)},
+        {"playlists", std::move(playlistFilter)}}},
       {"playlists", std::move(playlists)},
       {"overall", figuresJson(summary.overall)},
+      {"last_20", summary.recent ? figuresJson(*summary.recent) : json(nullptr)},
       {"last_session", std::move(session)},
   };
   // Names and ids are whatever bytes the game gave; JSON must be UTF-8.

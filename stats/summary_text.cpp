@@ -8,53 +8,19 @@
 namespace tallyrig::stats {
 namespace {
 
-constexpr std::string_view kNone = "-";
-
 std::string displayTime(std::int64_t minutes) {
   const LocalTime time = LocalTime::fromMinutes(minutes);
   return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}", time.year, time.month, time.day, time.hour,
                      time.minute);
 }
 
-std::string optionalRating(const std::optional<double>& mmr) {
-  return mmr ? ratingText(*mmr) : std::string(kNone);
-}
-
 std::string ratingChange(const std::optional<double>& change) {
-  return change ? fmt::format("{:+g}", *change) : std::string(kNone);
-}
-
-std::string streakText(const Streak& streak) {
-  if (streak.length == 0) return std::string(kNone);
-  return fmt::format("{}{}", streak.win ? 'W' : 'L', streak.length);
-}
-
-constexpr std::array<std::string_view, 16> kColumns = {
-    "playlist", "matches", "W",     "L",         "win %",      "goals",  "assists",    "saves",
-    "shots",    "demos",   "score", "MMR first", "MMR latest", "change", "win streak", "now"};
-
-std::vector<std::string> tableRow(const Figures& figures) {
-  return {printable(figures.label),
-          fmt::format("{}", figures.matches),
-          fmt::format("{}", figures.wins),
-          fmt::format("{}", figures.losses),
-          fmt::format("{:.1f}%", figures.winRate() * 100),
-          fmt::format("{:.2f}", figures.perMatch(figures.goals)),
-          fmt::format("{:.2f}", figures.perMatch(figures.assists)),
-          fmt::format("{:.2f}", figures.perMatch(figures.saves)),
-          fmt::format("{:.2f}", figures.perMatch(figures.shots)),
-          fmt::format("{:.2f}", figures.perMatch(figures.demos)),
-          fmt::format("{:.1f}", figures.perMatch(figures.score)),
-          optionalRating(figures.firstMmr),
-          optionalRating(figures.latestMmr),
-          ratingChange(figures.mmrChange),
-          fmt::format("{}", figures.longestWinStreak),
-          streakText(figures.currentStreak)};
+  return change ? fmt::format("{:+g}", *change) : std::string(kUnknown);
 }
 
 // The first column to the left, the figures to the right, two spaces between.
 void appendTable(std::string& out, const std::vector<std::vector<std::string>>& rows) {
-  std::vector<std::size_t> widths(kColumns.size(), 0);
+  std::vector<std::size_t> widths(kFigureColumns.size(), 0);
   for (const auto& row : rows) {
     for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
   }
@@ -70,27 +36,54 @@ void appendTable(std::string& out, const std::vector<std::vector<std::string>>& 
 
 std::string summaryText(const Summary& summary) {
   const Figures& all = summary.overall;
-  std::string out = fmt::format("Player {}: {} {}", printable(summary.player), all.matches,
-                                all.matches == 1 ? "match" : "matches");
+  std::string out = fmt::format("Player {}", printable(summary.player));
+  if (!summary.playerName.empty()) out += fmt::format(" ({})", printable(summary.playerName));
+  out += fmt::format(": {} {}", all.matches, all.matches == 1 ? "match" : "matches");
   if (all.matches > 0) {
     out += fmt::format(", {} to {}", displayTime(all.firstMinutes), displayTime(all.latestMinutes));
   }
-  if (summary.filters.playlist)
-    out += fmt::format(", playlist {}", printable(*summary.filters.playlist));
+  for (std::size_t i = 0; i < summary.filters.playlists.size(); ++i) {
+    out += fmt::format("{}{}", i == 0 ? ", playlist " : " or ",
+                       printable(summary.filters.playlists[i]));
+  }
   if (summary.filters.since) {
     const LocalDate& since = *summary.filters.since;
     out += fmt::format(", since {:04}-{:02}-{:02}", since.year, since.month, since.day);
   }
+  if (summary.filters.last) out += fmt::format(", the latest {}", *summary.filters.last);
+  if (summary.filters.until) {
+    const LocalDate& until = *summary.filters.until;
+    out += fmt::format(", until {:04}-{:02}-{:02}", until.year, until.month, until.day);
+  }
   out += "\n\n";
   std::vector<std::vector<std::string>> rows;
-  rows.emplace_back(kColumns.begin(), kColumns.end());
-  for (const Figures& figures : summary.playlists) rows.push_back(tableRow(figures));
-  rows.push_back(tableRow(all));
+  rows.emplace_back(kFigureColumns.begin(), kFigureColumns.end());
+  for (const Figures& figures : summary.playlists) rows.push_back(figureCells(figures));
+  rows.push_back(figureCells(all));
+  if (summary.recent) rows.push_back(figureCells(*summary.recent));
   appendTable(out, rows);
   out +=
-      "\nGoals to score: per match. MMR: the player's rating at the first and the latest match of\n"
-      "the playlist (\"all\" adds up the changes). Win streak: the longest; now: the current "
-      "run.\n";
+      "\nGoals, assists, saves, shots, demos (demolitions) and score: the average per match;\n"
+      "shooting %: goals out of shots. MMR first, latest and peak: the rating at the playlist's\n"
+      "first and latest match and the highest, none where the files hold no rating; change: the\n"
+      "latest less the first (\"all\" adds up the playlists' changes). Win streak: the longest\n"
+      "run of wins; now: the current run (W3: three wins in a row, L2: two losses).\n";
+  if (summary.recent) {
+    out += fmt::format("\"{}\": the latest {} matches as one, to set beside \"all\".\n",
+                       summary.recent->label, kRecentMatches);
+  }
+  if (all.matches > 0) out += '\n';
+  for (const Figures& figures : summary.playlists) {
+    if (!figures.peakMmr) continue;
+    out += fmt::format("Highest MMR in {}: {}, {}\n", printable(figures.label),
+                       ratingText(*figures.peakMmr), displayTime(figures.peakMinutes));
+  }
+  for (const Streak* streak : {&all.longestWins, &all.longestLosses}) {
+    if (streak->length == 0) continue;
+    out += fmt::format("Longest {} streak: {}, {} to {}\n", streak->win ? "winning" : "losing",
+                       streak->length, displayTime(streak->firstMinutes),
+                       displayTime(streak->latestMinutes));
+  }
   if (summary.lastSession) {
     const Session& session = *summary.lastSession;
     out += fmt::format("\nLast session: {} to {}, {} {}, {}-{}, MMR {}",

@@ -1,5 +1,5 @@
 # Replays the bundled matches, randomised ones and one of awkward names through the host, exports
-# what it wrote with tallyrig-stats --csv, and has stats-export-check compare the two.
+# what it wrote with tallyrig-stats --csv --csv-raw, and has stats-export-check compare the two.
 #   cmake -DHOST=... -DPLUGIN=... -DSTATS=... -DCHECK=... -DSCENARIOS="a.json;b.json" -DSEEDS=1-60
 #         -DWORK_DIR=... [-DEMULATOR=...] -P check_csv_export.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -18,7 +18,7 @@ endfunction()
 run(${CHECK} --write-scenarios ${WORK_DIR}/scenarios ${SEEDS})
 file(GLOB generated ${WORK_DIR}/scenarios/*.json)
 run(${HOST} --plugin ${PLUGIN} --data-dir ${WORK_DIR}/data ${SCENARIOS} ${generated})
-run(${STATS} --data-dir ${WORK_DIR}/data --csv ${WORK_DIR}/export.csv)
+run(${STATS} --data-dir ${WORK_DIR}/data --csv-raw --csv ${WORK_DIR}/export.csv)
 # The host's files read without a single warning: only the line that names the player.
 string(REGEX MATCHALL "[^\n]+" lines "${err}")
 list(LENGTH lines count)

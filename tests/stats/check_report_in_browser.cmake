@@ -1,6 +1,8 @@
-# Renders a sample report in headless Chromium and fails on any script error, any blocked load or
-# a chart that did not draw. The report gets report_probe.html as the first thing in its head;
-# a copy with a broken script must fail the same checks, so the probe itself is checked too.
+# Renders a sample report and one of hostile names in headless Chromium and fails on any dialog,
+# script error, policy violation or blocked load, or a chart that did not draw. Each report gets
+# report_probe.html right after its charset, before its Content-Security-Policy, which so does
+# not cover the probe. A copy with a broken script and one with a script's hash changed must
+# fail the same checks, so the probe and the policy are checked too.
 #   cmake -DSTATS=... -DHISTORY=... -DCHROMIUM=... -DPROBE=report_probe.html -DWORK_DIR=...
 #         -P check_report_in_browser.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -15,32 +17,48 @@ function(run)
 endfunction()
 run(${HISTORY} --data-dir ${WORK_DIR}/data --matches 300 --seed 7)
 run(${STATS} --data-dir ${WORK_DIR}/data --html ${WORK_DIR}/report.html)
+run(${HISTORY} --data-dir ${WORK_DIR}/hostile-data --matches 300 --seed 11 --hostile-names)
+run(${STATS} --data-dir ${WORK_DIR}/hostile-data --html ${WORK_DIR}/hostile.html)
 
-# Renders `page` and sets `result` to what the probe found (a JSON text).
-function(render page result)
-  file(READ ${WORK_DIR}/report.html html)
+# Renders `page`, made from the report `source`, and sets `result` to what the probe found (a
+# JSON text).
+function(render page source result)
+  file(READ ${WORK_DIR}/${source}.html html)
   file(READ ${PROBE} probe)
-  string(FIND "${html}" "<head>" head)
-  if(head EQUAL -1)
-    message(FATAL_ERROR "the report has no <head>")
+  set(charset "<meta charset=\"utf-8\">\n")
+  string(FIND "${html}" "${charset}" head)
+  string(FIND "${html}" "<meta http-equiv=\"Content-Security-Policy\"" policy)
+  string(LENGTH "${charset}" length)
+  math(EXPR after "${head} + ${length}")
+  if(head EQUAL -1 OR NOT policy EQUAL after)
+    message(FATAL_ERROR "${source}: no charset followed by the policy")
   endif()
-  math(EXPR after "${head} + 6")
   string(SUBSTRING "${html}" 0 ${after} before)
   string(SUBSTRING "${html}" ${after} -1 rest)
-  file(WRITE ${WORK_DIR}/${page}.html "${before}\n${probe}${rest}")
+  set(html "${before}${probe}${rest}")
   if(page STREQUAL "broken")
-    file(READ ${WORK_DIR}/${page}.html html)
     string(REPLACE "new Chart(document.getElementById('results-chart')"
                    "new Chart(document.getElementById('results-chart').missing.x" html "${html}")
-    file(WRITE ${WORK_DIR}/${page}.html "${html}")
+  elseif(page STREQUAL "rehashed")
+    # One digit of Chart.js's hash changed: the policy must then block it.
+    if(NOT html MATCHES "script-src 'sha256-(.)")
+      message(FATAL_ERROR "${source}: no script hash in the policy")
+    endif()
+    set(other A)
+    if(CMAKE_MATCH_1 STREQUAL "A")
+      set(other B)
+    endif()
+    string(REPLACE "script-src 'sha256-${CMAKE_MATCH_1}" "script-src 'sha256-${other}" html
+                   "${html}")
   endif()
+  file(WRITE ${WORK_DIR}/probed-${page}.html "${html}")
   file(REMOVE_RECURSE ${WORK_DIR}/profile-${page})
   # As root Chromium runs only without its sandbox; nothing here reaches the network.
   execute_process(
     COMMAND ${CHROMIUM} --headless --no-sandbox --disable-gpu --disable-quic --no-first-run
             --disable-background-networking --disable-component-update --disable-sync
             --user-data-dir=${WORK_DIR}/profile-${page} --window-size=1280,1600
-            --virtual-time-budget=10000 --dump-dom file://${WORK_DIR}/${page}.html
+            --virtual-time-budget=10000 --dump-dom file://${WORK_DIR}/probed-${page}.html
     RESULT_VARIABLE status OUTPUT_VARIABLE dom ERROR_VARIABLE log TIMEOUT 120)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "chromium exited ${status}:\n${log}")
@@ -82,18 +100,52 @@ function(problems_of found out)
       endif()
     endforeach()
   endif()
+  # The tables drawn from the data: the match table 200 rows at first, 300 after 'more'.
+  foreach(table summary mates opponents matches)
+    string(JSON rows ERROR_VARIABLE missing GET "${found}" tables ${table})
+    if(missing OR rows LESS 1)
+      string(APPEND problems "  table ${table}: ${rows} rows\n")
+    endif()
+  endforeach()
+  string(JSON rows ERROR_VARIABLE missing GET "${found}" tables matches)
+  string(JSON more ERROR_VARIABLE missing_more GET "${found}" afterMore)
+  string(JSON details ERROR_VARIABLE missing_details GET "${found}" detailRows)
+  if(NOT rows EQUAL 200 OR NOT more EQUAL 300 OR details LESS 2)
+    string(APPEND problems "  match table: ${rows} rows, ${more} after 'more', ${details} "
+                           "players in the first match\n")
+  endif()
   set(${out} "${problems}" PARENT_SCOPE)
 endfunction()
 
-render(report found)
-problems_of("${found}" problems)
-if(NOT problems STREQUAL "")
-  message(FATAL_ERROR "the report did not render cleanly:\n${problems}")
-endif()
-message(STATUS "report: ${found}")
+foreach(page report hostile)
+  render(${page} ${page} found)
+  problems_of("${found}" problems)
+  if(NOT problems STREQUAL "")
+    message(FATAL_ERROR "${page} did not render cleanly:\n${problems}")
+  endif()
+  message(STATUS "${page}: ${found}")
+endforeach()
 
-render(broken found)
+# Hostile names reach the page as text, not as markup.
+string(JSON shown GET "${found}" cellsShowingMarkup)
+if(shown LESS 3)
+  message(FATAL_ERROR "hostile names not shown as text: ${found}")
+endif()
+string(JSON first GET "${found}" firstAfterSort)
+if(NOT first MATCHES "^2022-01-03 ")
+  message(FATAL_ERROR "sorting the match table by date did not put the first match first: "
+                      "${found}")
+endif()
+
+render(broken report found)
 problems_of("${found}" problems)
 if(problems STREQUAL "")
   message(FATAL_ERROR "a report with a broken script passed the checks: ${found}")
+endif()
+
+render(rehashed hostile found)
+string(JSON drawn GET "${found}" charts 0 chart)
+if(drawn OR NOT found MATCHES "blocked: script-src")
+  message(FATAL_ERROR "a report whose script does not match its hash drew or was not blocked: "
+                      "${found}")
 endif()

@@ -5,9 +5,12 @@
 
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "stats/chart_js.h"
 #include "stats/outputs.h"
+#include "stats/sha256.h"
 #include "test_history.h"
 
 namespace {
@@ -44,20 +47,26 @@ Summary summaryOf(const History& history, const Filters& filters = {}) {
 TEST(SummaryText, AlignedPerPlaylistAndOverallThenTheLastSession) {
   EXPECT_EQ(
       summaryText(summaryOf(sampleHistory())),
-      "Player Steam|1|0: 3 matches, 2024-03-07 21:05 to 2024-03-07 22:00\n"
+      "Player Steam|1|0 (Ana): 3 matches, 2024-03-07 21:05 to 2024-03-07 22:00\n"
       "\n"
-      "playlist        matches  W  L   win %  goals  assists  saves  shots  demos  score  "
-      "MMR first  MMR latest  change  win streak  now\n"
-      "Doubles_Ranked        2  2  0  100.0%   2.00     1.00   2.00   3.00   4.00  100.0     "
-      "1204.5     1213.25   +8.75           2   W2\n"
-      "Duel                  1  0  1    0.0%   0.00     1.00   2.00   3.00   4.00  100.0      "
-      "    -           -       -           0   L1\n"
-      "all                   3  2  1   66.7%   1.33     1.00   2.00   3.00   4.00  100.0      "
-      "    -           -   +8.75           2   L1\n"
+      "playlist        matches  W  L   win %  goals  assists  saves  shots  shooting %  demos  "
+      "score  MMR first  MMR latest  MMR peak  change  win streak  now\n"
+      "Doubles_Ranked        2  2  0  100.0%   2.00     1.00   2.00   3.00       66.7%   4.00  "
+      "100.0     1204.5     1213.25   1213.25   +8.75           2   W2\n"
+      "Duel                  1  0  1    0.0%   0.00     1.00   2.00   3.00        0.0%   4.00  "
+      "100.0       none        none      none    none           0   L1\n"
+      "all                   3  2  1   66.7%   1.33     1.00   2.00   3.00       44.4%   4.00  "
+      "100.0       none        none      none   +8.75           2   L1\n"
       "\n"
-      "Goals to score: per match. MMR: the player's rating at the first and the latest match "
-      "of\nthe playlist (\"all\" adds up the changes). Win streak: the longest; now: the "
-      "current run.\n"
+      "Goals, assists, saves, shots, demos (demolitions) and score: the average per match;\n"
+      "shooting %: goals out of shots. MMR first, latest and peak: the rating at the playlist's\n"
+      "first and latest match and the highest, none where the files hold no rating; change: the\n"
+      "latest less the first (\"all\" adds up the playlists' changes). Win streak: the longest\n"
+      "run of wins; now: the current run (W3: three wins in a row, L2: two losses).\n"
+      "\n"
+      "Highest MMR in Doubles_Ranked: 1213.25, 2024-03-07 21:20\n"
+      "Longest winning streak: 2, 2024-03-07 21:05 to 2024-03-07 21:20\n"
+      "Longest losing streak: 1, 2024-03-07 22:00 to 2024-03-07 22:00\n"
       "\n"
       "Last session: 2024-03-07 21:05 to 2024-03-07 22:00, 3 matches, 2-1, MMR +8.75\n");
 }
@@ -66,11 +75,13 @@ TEST(SummaryText, NothingInANameReachesTheTerminalRaw) {
   History history;
   TestRow odd = kAna;
   odd.id = "Steam|\x1b[2J\xff|0";
+  odd.name = "A\x07na";
   addFile(history, "Duel", blockText("03/07/2024 21:05", {odd}));
   const TextId player = history.rows[0].playerId;
   const Summary summary = summarise(history, player, {}, findPlayerMatches(history, player, {}));
   const std::string text = summaryText(summary);
-  EXPECT_EQ(text.substr(0, text.find(':', 14)), "Player Steam|?[2J\xEF\xBF\xBD|0");
+  EXPECT_EQ(text.substr(0, text.find(':', 14)),
+            "Player Steam|\xEF\xBF\xBD[2J\xEF\xBF\xBD|0 (A\xEF\xBF\xBDna)");
 }
 
 TEST(CsvExport, QuotedWhereNeededUtf8WithCrLf) {
@@ -100,10 +111,50 @@ TEST(CsvExport, QuotedWhereNeededUtf8WithCrLf) {
             "\xEF\xBF\xBD,2,1,2,3,4,100,1204.5,2,WIN,\"a,b\",false\r\n");
 }
 
+// The rows of `history` after the header line, as the export writes them in `style`.
+std::string csvRows(const History& history, const std::string& player, CsvText style) {
+  std::ostringstream out;
+  writeCsvExport(out, history, *history.find(player), {}, style);
+  const std::string text = out.str();
+  return text.substr(text.find("\r\n") + 2);
+}
+
+TEST(CsvExport, FormulasAndControlCharactersDefusedUnlessRaw) {
+  History history;
+  TestRow formula = kAna;
+  formula.name = "=HYPERLINK(\"x\")";
+  formula.id = "@id";
+  const std::string nulName("+1\0cut", 6);
+  TestRow plus = kCy;
+  plus.name = nulName;
+  plus.id = "-2";
+  TestRow tab = kCy;
+  tab.name = "\tTab";
+  tab.id = "mid=dle+-@";
+  addFile(history, "=Playlist", blockText("03/07/2024 21:05", {formula, plus, tab}), 2024);
+  const std::string fffd = "\xEF\xBF\xBD";
+  EXPECT_EQ(csvRows(history, "@id", CsvText::Defused),
+            "1,'=Playlist,2024,2024-03-07T21:05,Blue,\"'=HYPERLINK(\"\"x\"\")\",2,1,2,3,4,100,"
+            "1204.5,2,WIN,'@id,true\r\n"
+            "1,'=Playlist,2024,2024-03-07T21:05,Orange,'+1" +
+                fffd +
+                "cut,1,1,2,3,4,100,0,1,LOSS,'-2,false\r\n"
+                "1,'=Playlist,2024,2024-03-07T21:05,Orange," +
+                fffd + "Tab,1,1,2,3,4,100,0,1,LOSS,mid=dle+-@,false\r\n");
+  EXPECT_EQ(csvRows(history, "@id", CsvText::Raw),
+            "1,=Playlist,2024,2024-03-07T21:05,Blue,\"=HYPERLINK(\"\"x\"\")\",2,1,2,3,4,100,"
+            "1204.5,2,WIN,@id,true\r\n"
+            "1,=Playlist,2024,2024-03-07T21:05,Orange," +
+                nulName +
+                ",1,1,2,3,4,100,0,1,LOSS,-2,false\r\n"
+                "1,=Playlist,2024,2024-03-07T21:05,Orange,\tTab,1,1,2,3,4,100,0,1,LOSS,"
+                "mid=dle+-@,false\r\n");
+}
+
 TEST(CsvExport, FiltersKeepTheMatchNumbers) {
   const History history = sampleHistory();
   Filters duel;
-  duel.playlist = "Duel";
+  duel.playlists = {"Duel"};
   std::ostringstream out;
   writeCsvExport(out, history, *history.find("Steam|1|0"), duel);
   const std::string text = out.str();
@@ -118,7 +169,9 @@ TEST(SummaryJson, TheSameFiguresWithNullForWhatIsUnknown) {
   const auto document = nlohmann::json::parse(summaryJson(summaryOf(sampleHistory(), filters)));
   EXPECT_EQ(document["player"], "Steam|1|0");
   EXPECT_EQ(document["filters"]["since"], "2024-03-01");
-  EXPECT_TRUE(document["filters"]["playlist"].is_null());
+  EXPECT_EQ(document["player_name"], "Ana");
+  EXPECT_TRUE(document["filters"]["until"].is_null());
+  EXPECT_EQ(document["filters"]["playlists"], nlohmann::json::array());
   const auto& doubles = document["playlists"][0];
   EXPECT_EQ(doubles["playlist"], "Doubles_Ranked");
   EXPECT_EQ(doubles["matches"], 2);
@@ -132,8 +185,31 @@ TEST(SummaryJson, TheSameFiguresWithNullForWhatIsUnknown) {
   EXPECT_TRUE(document["overall"]["mmr_latest"].is_null());
   EXPECT_EQ(document["overall"]["mmr_change"], 8.75);
   EXPECT_EQ(document["overall"]["longest_win_streak"], 2);
+  EXPECT_EQ(document["overall"]["longest_win_streak_when"]["latest_match"], "2024-03-07T21:20");
+  EXPECT_EQ(document["overall"]["longest_losing_streak"], 1);
+  EXPECT_EQ(document["overall"]["longest_losing_streak_when"]["first_match"], "2024-03-07T22:00");
+  EXPECT_TRUE(document["playlists"][0]["longest_losing_streak_when"].is_null());
   EXPECT_EQ(document["last_session"]["matches"], 3);
   EXPECT_EQ(document["last_session"]["mmr_change_per_playlist"]["Doubles_Ranked"], 8.75);
+}
+
+std::string reportOf(const History& history) {
+  const TextId player = *history.find("Steam|1|0");
+  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, {});
+  std::ostringstream out;
+  writeHtmlReport(out, history, summarise(history, player, {}, matches), matches,
+                  findCompanions(history, player, matches, 10));
+  return out.str();
+}
+
+// What lies between `open` and the next "</script>", for each `open` in the page.
+std::vector<std::string> scriptsOpenedBy(const std::string& html, const std::string& open) {
+  std::vector<std::string> scripts;
+  for (std::size_t at = html.find(open); at != std::string::npos; at = html.find(open, at + 1)) {
+    const std::size_t start = at + open.size();
+    scripts.push_back(html.substr(start, html.find("</script>", start) - start));
+  }
+  return scripts;
 }
 
 TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
@@ -142,17 +218,14 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   hostile.name = "</script><img src=x onerror=alert(1)>";
   hostile.id = "x</script>";
   addFile(history, "Duel", blockText("03/08/2024 10:00", {kAna, hostile}), 2024);
-  const TextId player = *history.find("Steam|1|0");
-  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, {});
-  std::ostringstream out;
-  writeHtmlReport(out, history, summarise(history, player, {}, matches), matches,
-                  findCompanions(history, player, matches, 10));
-  const std::string html = out.str();
+  addFile(history, "<!--<script>", blockText("03/09/2024 10:00", {kAna, hostile}), 2024);
+  TestRow renamed = hostile;
+  renamed.name = "Renamed";
+  addFile(history, "Duel", blockText("03/10/2024 10:00", {kAna, renamed}), 2025);
+  const std::string html = reportOf(history);
   const std::string chartJs(reinterpret_cast<const char*>(kChartJs), kChartJsSize);
   EXPECT_NE(html.find(chartJs), std::string::npos);
-  EXPECT_NE(html.find("Content-Security-Policy\" content=\"default-src 'none'"), std::string::npos);
   EXPECT_EQ(html.find("<img"), std::string::npos);
-  EXPECT_NE(html.find("&lt;/script&gt;&lt;img src=x onerror=alert(1)&gt;"), std::string::npos);
   // Every script element is one the report opened itself.
   std::size_t scripts = 0;
   for (std::size_t at = html.find("</script>"); at != std::string::npos;
@@ -161,6 +234,136 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   EXPECT_EQ(scripts, 3u);
   EXPECT_EQ(html.find("http://"), std::string::npos);
   EXPECT_EQ(html.find("https://", html.find(chartJs) + chartJs.size()), std::string::npos);
+  // The data a script reads holds the names with no '<' at all, so none can end or restart the
+  // element; JSON's own escape brings each back.
+  const std::vector<std::string> data =
+      scriptsOpenedBy(html, "<script type=\"application/json\" id=\"report-data\">");
+  ASSERT_EQ(data.size(), 1u);
+  EXPECT_EQ(data[0].find('<'), std::string::npos);
+  EXPECT_NE(data[0].find("\\u003c!--\\u003cscript>"), std::string::npos);
+  const auto document = nlohmann::json::parse(data[0]);
+  EXPECT_EQ(document["mmr"][0]["playlist"], "<!--<script>");
+  EXPECT_EQ(document["tables"]["opponents"]["rows"][1],
+            nlohmann::json({"Renamed", "x</script>", "3", "3-0", "100.0%",
+                            "</script><img src=x onerror=alert(1)>"}));
+  // Each listed match carries both sides' lines for its details.
+  EXPECT_EQ(document["tables"]["matches"]["rows"][0][11],
+            nlohmann::json::parse(R"([["Blue","Ana",2,1,2,3,4,100,"1204.5","Steam|1|0"],)"
+                                  R"(["Orange","Renamed",1,1,2,3,4,100,"none","x</script>"]])"));
+  // The page's own markup holds no name: only the title and heading hold the player's id.
+  EXPECT_EQ(html.find("onerror"), html.find("onerror", html.find("id=\"report-data\"")));
+}
+
+TEST(HtmlReport, TheLatestMatchesListedAndEveryTableFromTheData) {
+  History history;
+  std::string text;
+  TestRow ana = kAna;
+  for (int i = 0; i < 1003; ++i) {
+    ana.goals = i % 7;
+    text += blockText(
+        fmt::format("03/{:02}/2024 {:02}:{:02}", 1 + i / 100, 10 + i / 10 % 10, i % 10 * 5),
+        {ana, kCy});
+  }
+  addFile(history, "Duel", text, 2024);
+  const std::string html = reportOf(history);
+  const auto document = nlohmann::json::parse(
+      scriptsOpenedBy(html, "<script type=\"application/json\" id=\"report-data\">")[0]);
+  const auto& rows = document["tables"]["matches"]["rows"];
+  ASSERT_EQ(rows.size(), kMatchesListed);
+  EXPECT_EQ(rows[0][0], "2024-03-11 10:10");  // the latest first
+  EXPECT_EQ(rows[0][4], fmt::format("{}", 1002 % 7));
+  EXPECT_EQ(rows[kMatchesListed - 1][0], "2024-03-01 10:15");  // the three oldest left out
+  EXPECT_NE(html.find("The latest 1000 of 1003 matches"), std::string::npos);
+  // Duel, all and the latest 20, whose goals (i % 7 for i 983 to 1002) average 61 / 20.
+  ASSERT_EQ(document["tables"]["summary"]["rows"].size(), 3u);
+  EXPECT_EQ(document["tables"]["summary"]["rows"][2][0], "last 20");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][2][1], "20");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][2][5], "3.05");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][1][0], "all");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][0][12], "1204.5");
+  EXPECT_EQ(document["tables"]["summary"]["rows"][1][12], "none");  // ratings are per playlist
+  // The charts come before every table in the page.
+  EXPECT_LT(html.find("id=\"mmr-chart\""), html.find("data-table=\"summary\""));
+}
+
+TEST(HtmlReport, OneMatchInPlainWords) {
+  History history;
+  TestRow unrated = kAna;
+  unrated.mmr = "0";
+  addFile(history, "Duel", blockText("03/07/2024 21:05", {unrated, kCy}), 2024);
+  const std::string html = reportOf(history);
+  EXPECT_NE(html.find("<h1>Ana &middot; Steam|1|0</h1>\n<p class=\"lead\">1 match, 2024-03-07 "
+                      "21:05 to 2024-03-07 21:05. Longest winning streak: 1, 2024-03-07 21:05 to "
+                      "2024-03-07 21:05. Made by"),
+            std::string::npos);
+  EXPECT_NE(html.find("<p>Last session: 2024-03-07 21:05 to 2024-03-07 21:05, 1 match, 1-0, MMR "
+                      "none.</p>"),
+            std::string::npos);
+  EXPECT_NE(html.find("All 1 match, latest first"), std::string::npos);
+  const auto document = nlohmann::json::parse(
+      scriptsOpenedBy(html, "<script type=\"application/json\" id=\"report-data\">")[0]);
+  EXPECT_EQ(document["tables"]["summary"]["rows"][0][12], "none");
+  EXPECT_EQ(document["tables"]["matches"]["rows"][0][10], "none");
+  EXPECT_EQ(document["tables"]["mates"]["rows"].size(), 0u);
+}
+
+TEST(HtmlReport, ChartPointsThinnedKeepingTheEndsAndThePeaks) {
+  std::vector<ChartPoint> points;
+  for (int i = 0; i < 10000; ++i) points.push_back({double(i), i == 4321 ? 5000.0 : i % 10});
+  const std::vector<ChartPoint> kept = thinned(points, 100);
+  ASSERT_EQ(kept.size(), 100u);
+  EXPECT_EQ(kept.front(), points.front());
+  EXPECT_EQ(kept.back(), points.back());
+  EXPECT_NE(std::find(kept.begin(), kept.end(), points[4321]), kept.end());
+  EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(),
+                             [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; }));
+  EXPECT_EQ(thinned(points, 2).size(), points.size());
+  const std::vector<ChartPoint> few(points.begin(), points.begin() + 100);
+  EXPECT_EQ(thinned(few, 100), few);
+  EXPECT_EQ(thinned(points, 3).size(), 3u);
+}
+
+// Only the report's own scripts and style run, each allowed by its hash; nothing inline else.
+TEST(HtmlReport, PolicyAllowsEachScriptByItsHash) {
+  const std::string html = reportOf(sampleHistory());
+  const std::string meta = "<meta http-equiv=\"Content-Security-Policy\" content=\"";
+  const std::size_t at = html.find(meta);
+  ASSERT_NE(at, std::string::npos);
+  // Before any text a name could have put there.
+  EXPECT_LT(at, html.find("<title>"));
+  const std::size_t start = at + meta.size();
+  const std::string policy = html.substr(start, html.find('"', start) - start);
+  const std::vector<std::string> scripts = scriptsOpenedBy(html, "<script>");
+  const std::vector<std::string> styles = [&] {
+    std::vector<std::string> found;
+    const std::size_t open = html.find("<style>") + 7;
+    found.push_back(html.substr(open, html.find("</style>") - open));
+    return found;
+  }();
+  ASSERT_EQ(scripts.size(), 2u);
+  EXPECT_EQ(policy, "default-src 'none'; script-src " + cspHashSource(scripts[0]) + " " +
+                        cspHashSource(scripts[1]) + "; style-src " + cspHashSource(styles[0]) +
+                        "; img-src data:; base-uri 'none'; form-action 'none'");
+  EXPECT_EQ(html.find("unsafe-inline"), std::string::npos);
+  EXPECT_EQ(html.find(" style=\""), std::string::npos);
+}
+
+TEST(Sha256, KnownDigestsAcrossTheBlockBoundaries) {
+  const auto hex = [](std::string_view text) {
+    std::string out;
+    for (const std::uint8_t byte : sha256(text)) out += fmt::format("{:02x}", byte);
+    return out;
+  };
+  EXPECT_EQ(hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  // 56 bytes: the length no longer fits the first block.
+  EXPECT_EQ(hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(hex(std::string(64, 'a')),
+            "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb");
+  EXPECT_EQ(hex(std::string(1000000, 'a')),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  EXPECT_EQ(cspHashSource("abc"), "'sha256-ungWv48Bz+pBQUDeXa4iI7ADYaOWF3qctBD/YfIAFa0='");
 }
 
 TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
@@ -172,6 +375,15 @@ TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
   EXPECT_EQ(validUtf8("\xe2\x82"), replacement + replacement);                    // cut short
   EXPECT_EQ(validUtf8("\xf4\x90\x80\x80"), replacement + replacement + replacement + replacement);
   EXPECT_EQ(validUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(Utf8, ShownTextReplacesEveryControlCharacter) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  EXPECT_EQ(shownText(std::string("a\0b\x1f\x7f", 5)), "a" + fffd + "b" + fffd + fffd);
+  // C1 controls U+0080 and U+009F go; U+00A0 and U+00FF stay.
+  EXPECT_EQ(shownText("\xc2\x80\xc2\x9f\xc2\xa0\xc3\xbf"), fffd + fffd + "\xc2\xa0\xc3\xbf");
+  EXPECT_EQ(shownText("\xc2"), fffd);
+  EXPECT_EQ(shownText(" ~\xe2\x80\xa8"), " ~\xe2\x80\xa8");
 }
 
 }  // namespace

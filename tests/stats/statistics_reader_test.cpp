@@ -227,6 +227,43 @@ TEST(StatisticsText, DamageInsideTheFileIsNamedAndSkipped) {
   EXPECT_EQ(read.history.matches.size(), 4u);
 }
 
+// The row's fields from the right: the first that does not read is named with its text.
+TEST(StatisticsText, ARowThatDoesNotReadNamesTheField) {
+  const std::string good = "Blue, Ana, 1, 2, 3, 4, 5, 100, 1200, 2, WIN, 03/07/2024 21:05, S|1|0";
+  struct Case {
+    std::string from, to, warning;
+  };
+  const std::string range = " is out of range (-2147483648 to 2147483647)";
+  const std::vector<Case> cases = {
+      {"03/07/2024 21:05", "02/30/2023 25:00",
+       "2: TIMESTAMP \"02/30/2023 25:00\" is not a calendar time"},
+      {"03/07/2024 21:05", "03/07/2024 23:60",
+       "2: TIMESTAMP \"03/07/2024 23:60\" is not a calendar time"},
+      {"03/07/2024 21:05", "2024-03-07 21:05",
+       "2: TIMESTAMP \"2024-03-07 21:05\" is not a time as MM/DD/YYYY HH:MM"},
+      {"WIN", "DRAW", "2: W/L \"DRAW\" is not WIN or LOSS"},
+      {", 2, WIN", ", two, WIN", "2: TEAM GOALS \"two\" is not a whole number"},
+      {"1200", "12a0", "2: MMR \"12a0\" is not a number"},
+      {"Ana, 1,", "Ana, 99999999999,", "2: GOALS \"99999999999\"" + range},
+      {"Ana, 1,", "Ana, 2147483648,", "2: GOALS \"2147483648\"" + range},
+      // The row reads; only the sample row after it has another time.
+      {"Ana, 1,", "Ana, -2147483648,", "3: the timestamp differs from the block's first row"},
+      {", 100,", ", 1e2,", "2: SCORE \"1e2\" is not a whole number"},
+      {"3, 4, 5", "3, , 5", "2: SHOTS \"\" is not a whole number"},
+      {"Blue", "Purple", "2: TEAM COLOR \"Purple\" is not Blue or Orange"},
+      {good, "Orange, Bo, 1, 0, 0", "2: a row with 5 of its 13 fields; skipped"},
+      {"Ana, ", "", "2: a row with 12 of its 13 fields; skipped"},
+      {good, "Purple, Bo", "2: not a header line, a row or an empty line; skipped"},
+  };
+  for (const Case& each : cases) {
+    std::string line = good;
+    line.replace(line.find(each.from), each.from.size(), each.to);
+    const Read read = readText(kHeader + line + "\n" + kAna);
+    ASSERT_FALSE(read.warnings.empty()) << line;
+    EXPECT_EQ(read.warnings[0], "f.csv:" + each.warning);
+  }
+}
+
 TEST(StatisticsText, ARowWithAnotherTimestampIsNamedButKept) {
   const Read read = readText(kHeader + kAna +
                              "Orange, Cy, 0, 0, 2, 1, 0, 120, 0, 1, LOSS, 12/08/2026 21:06, P\n");
@@ -329,25 +366,48 @@ TEST(StatisticsFiles, FoundByYearThenNameAndReadReadOnly) {
   write("Tallyrig/202x/Duel.csv", kBlock);
   write("Tallyrig/20245/Duel.csv", kBlock);
   write("Tallyrig/Duel.csv", kBlock);
+  write("Tallyrig/2024/Upper.CSV", kBlock);
+  write("Tallyrig/999/Duel.csv", kBlock);
+  write("Tallyrig/abcd/Duel.csv", kBlock);
   fs::create_directories(data / "Tallyrig/2024/Folder.csv");
 
   std::vector<std::string> warnings;
   const WarningSink warn = [&](const std::string& message) { warnings.push_back(message); };
   const std::vector<StatisticsFile> files = findStatisticsFiles(data, warn);
-  ASSERT_EQ(files.size(), 3u);
+  const auto where = [&](const char* relative) { return displayPath(data / relative); };
+  std::vector<std::string> expected = {where("Tallyrig/2024/Folder.csv") +
+                                       ": a folder, not a statistics file; skipped"};
+#if defined(_WIN32)
+  // Names are case-blind there: the file is the plugin's own.
+  constexpr std::size_t kUpper = 1;
+#else
+  constexpr std::size_t kUpper = 0;
+  expected.push_back(where("Tallyrig/2024/Upper.CSV") +
+                     ": named .CSV, not .csv; skipped (on Windows, where names are case-blind, "
+                     "it is read)");
+#endif
+  for (const char* folder : {"Tallyrig/20245", "Tallyrig/202x", "Tallyrig/999", "Tallyrig/abcd"}) {
+    expected.push_back(where(folder) + ": not a year folder (four digits); skipped");
+  }
+  EXPECT_EQ(warnings, expected);
+  warnings.clear();
+  ASSERT_EQ(files.size(), 3u + kUpper);
   EXPECT_EQ(files[0].playlist, "Chaos");
   EXPECT_EQ(files[1].playlist, "Standard");
-  EXPECT_EQ(files[2].playlist, "Duel");
-  EXPECT_EQ(files[2].year, 2025);
+  if (kUpper == 1) {
+    EXPECT_EQ(files[2].playlist, "Upper");
+  }
+  EXPECT_EQ(files[2 + kUpper].playlist, "Duel");
+  EXPECT_EQ(files[2 + kUpper].year, 2025);
 
   const auto before = fs::last_write_time(files[0].path);
   const History history = readHistory(files, warn);
   EXPECT_EQ(warnings, std::vector<std::string>{});
-  EXPECT_EQ(history.filesRead, 3u);
-  ASSERT_EQ(history.matches.size(), 4u);
-  EXPECT_EQ(history.playlists, (std::vector<std::string>{"Chaos", "Standard", "Duel"}));
-  EXPECT_EQ(history.matches[3].year, 2025);
-  EXPECT_EQ(history.matches[3].playlist, 2u);
+  EXPECT_EQ(history.filesRead, 3u + kUpper);
+  ASSERT_EQ(history.matches.size(), 4u + kUpper);
+  EXPECT_EQ(history.playlists.back(), "Duel");
+  EXPECT_EQ(history.matches.back().year, 2025);
+  EXPECT_EQ(history.matches.back().playlist, 2u + kUpper);
   EXPECT_EQ(fs::last_write_time(files[0].path), before);
   EXPECT_EQ(fs::file_size(files[0].path), 2 * kBlock.size());
 

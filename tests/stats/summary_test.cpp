@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "stats/outputs.h"
 #include "stats/summary.h"
 #include "test_history.h"
 
@@ -73,10 +74,23 @@ TEST(PlayerMatches, FiltersByDayFromItsFirstMinuteAndByPlaylist) {
   Filters since;
   since.since = LocalDate{2024, 3, 7};
   EXPECT_EQ(findPlayerMatches(history, player, since).size(), 3u);
-  since.playlist = "Duel";
+  since.playlists = {"Duel"};
   EXPECT_EQ(findPlayerMatches(history, player, since).size(), 2u);
-  since.playlist = "duel";
+  // Names as typed: any case; more than one playlist.
+  since.playlists = {"dUEL"};
+  EXPECT_EQ(findPlayerMatches(history, player, since).size(), 2u);
+  since.playlists = {"duel", "DOUBLES"};
+  EXPECT_EQ(findPlayerMatches(history, player, since).size(), 3u);
+  since.playlists = {"Duels"};
   EXPECT_TRUE(findPlayerMatches(history, player, since).empty());
+  // Until a day: to its last minute.
+  Filters until;
+  until.until = LocalDate{2024, 3, 7};
+  EXPECT_EQ(findPlayerMatches(history, player, until).size(), 3u);
+  until.until = LocalDate{2024, 3, 6};
+  EXPECT_EQ(findPlayerMatches(history, player, until).size(), 1u);
+  until.since = LocalDate{2024, 3, 7};
+  EXPECT_TRUE(findPlayerMatches(history, player, until).empty());
 }
 
 TEST(Figures, CountsAveragesAndStreaks) {
@@ -98,6 +112,13 @@ TEST(Figures, CountsAveragesAndStreaks) {
   EXPECT_EQ(all.longestWinStreak, 3u);
   EXPECT_FALSE(all.currentStreak.win);
   EXPECT_EQ(all.currentStreak.length, 2u);
+  // The longest runs and when: wins from 13:00 to 15:00; of the losses, the later run is longer.
+  EXPECT_EQ(all.longestWins.length, 3u);
+  EXPECT_EQ(isoTime(all.longestWins.firstMinutes), "2026-05-01T13:00");
+  EXPECT_EQ(isoTime(all.longestWins.latestMinutes), "2026-05-01T15:00");
+  EXPECT_EQ(all.longestLosses.length, 2u);
+  EXPECT_EQ(isoTime(all.longestLosses.firstMinutes), "2026-05-01T16:00");
+  EXPECT_EQ(isoTime(all.longestLosses.latestMinutes), "2026-05-01T17:00");
 }
 
 TEST(Figures, OnlyPositiveFiniteValuesAreRatings) {
@@ -119,10 +140,53 @@ TEST(Figures, OnlyPositiveFiniteValuesAreRatings) {
   EXPECT_EQ(duel.latestMmr, 1250);
   EXPECT_EQ(duel.mmrChange, 45.5);
   EXPECT_EQ(summary.playlists[1].mmrChange, -19.5);
+  // The peak is the highest rating, not inf, and first reached at its time.
+  EXPECT_EQ(duel.peakMmr, 1250);
+  EXPECT_EQ(isoTime(duel.peakMinutes), "2026-05-01T14:00");
+  EXPECT_EQ(summary.playlists[1].peakMmr, 900);
+  EXPECT_FALSE(summary.playlists[0].peakMmr);
   // Across playlists only the changes add up.
   EXPECT_FALSE(summary.overall.firstMmr);
   EXPECT_FALSE(summary.overall.latestMmr);
+  EXPECT_FALSE(summary.overall.peakMmr);
   EXPECT_EQ(summary.overall.mmrChange, 26);
+}
+
+TEST(Figures, TheLatest20AsOneOnlyWhenThereAreMore) {
+  History history;
+  std::string text;
+  for (int i = 0; i < 21; ++i) {
+    // The first match alone is a loss with 5 goals; its rating is the lowest.
+    text += match(fmt::format("05/01/2026 {:02}:{:02}", 10 + i / 6, i % 6 * 10), i > 0,
+                  i == 0 ? "900" : "1000", i == 0 ? 5 : 1);
+  }
+  addFile(history, "Duel", text);
+  const Summary summary = summaryOf(history);
+  ASSERT_TRUE(summary.recent);
+  EXPECT_EQ(summary.recent->label, "last 20");
+  EXPECT_EQ(summary.recent->matches, 20u);
+  EXPECT_EQ(summary.recent->losses, 0u);
+  EXPECT_DOUBLE_EQ(summary.recent->perMatch(summary.recent->goals), 1.0);
+  EXPECT_EQ(summary.recent->mmrChange, 0);
+  EXPECT_FALSE(summary.recent->firstMmr);
+  EXPECT_EQ(summary.overall.mmrChange, 100);
+
+  History twenty;
+  addFile(twenty, "Duel", text.substr(text.find(kHeaderLine, 1)));
+  EXPECT_FALSE(summaryOf(twenty).recent);
+}
+
+TEST(Figures, ShootingRateAndTheFirstOfEqualPeaks) {
+  History history;
+  addFile(history, "Duel",
+          match("05/01/2026 10:00", true, "1100", 0) + match("05/01/2026 11:00", true, "1200", 3) +
+              match("05/01/2026 12:00", false, "1200", 0));
+  const Figures& duel = summaryOf(history).playlists[0];
+  EXPECT_EQ(isoTime(duel.peakMinutes), "2026-05-01T11:00");
+  // The test rows have 3 shots each.
+  EXPECT_DOUBLE_EQ(*duel.shootingRate(), 3.0 / 9);
+  Figures none;
+  EXPECT_FALSE(none.shootingRate());
 }
 
 TEST(LastSession, GapsUnderAnHourBeforeTheLatestMatch) {
