@@ -181,7 +181,8 @@ TEST(Figures, ShootingRateAndTheFirstOfEqualPeaks) {
   addFile(history, "Duel",
           match("05/01/2026 10:00", true, "1100", 0) + match("05/01/2026 11:00", true, "1200", 3) +
               match("05/01/2026 12:00", false, "1200", 0));
-  const Figures& duel = summaryOf(history).playlists[0];
+  const Summary summary = summaryOf(history);
+  const Figures& duel = summary.playlists[0];
   EXPECT_EQ(isoTime(duel.peakMinutes), "2026-05-01T11:00");
   // The test rows have 3 shots each.
   EXPECT_DOUBLE_EQ(*duel.shootingRate(), 3.0 / 9);
