@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh test
 
-stage() { printf '\n==== %s\n' "$*"; }
+# Each stage's line says when it started, in seconds since the command began.
+stage() { printf '\n==== %s (at %d s)\n' "$*" "$SECONDS"; }
 
 # The Windows tests run under wine; its server is stopped at the end so nothing lingers.
 stop_wine() {
@@ -40,3 +41,4 @@ cmake --build --preset linux-ci --target tallyrig-bench tallyrig-count
 build/linux-ci/bin/tallyrig-bench --smoke
 build/linux-ci/bin/tallyrig-count
 stats/bench.sh --smoke build/linux-ci/bin
+stage "done"
