@@ -10,8 +10,9 @@ set -euo pipefail
 # One list per command: what its stages use, each package once with the reason.
 build_packages=(cmake ninja-build g++ libfmt-dev nlohmann-json3-dev libgtest-dev libcli11-dev
   libjs-chart.js)
-# The benchmarks, and callgrind's instruction counts (valgrind brings valgrind/callgrind.h).
-bench_packages=("${build_packages[@]}" libbenchmark-dev valgrind)
+# The benchmarks, callgrind's instruction counts (valgrind brings valgrind/callgrind.h) and GNU
+# time, which stats/bench.sh reads the peak memory from.
+bench_packages=("${build_packages[@]}" libbenchmark-dev valgrind time)
 # scripts/test.sh: the format check, faketime for the clock cases, the mingw build and wine to run
 # it, clang with libFuzzer for the fuzz preset, Chromium for the report's browser test, clang-cl
 # 19's tools and wine's headers for the MSVC ABI build, and the benchmark build (bench_packages).

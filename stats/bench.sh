@@ -10,6 +10,10 @@
 #   stats/bench.sh [MATCHES [RUNS]]      default: 1000000 3; builds the bench preset (Release)
 #   stats/bench.sh --smoke BIN_DIR       1,000 matches, one run, binaries from BIN_DIR, no pandas
 set -euo pipefail
+[ -x /usr/bin/time ] || {
+  echo "stats/bench.sh needs GNU time: install the Debian package time (scripts/install-deps.sh bench)" >&2
+  exit 2
+}
 cd "$(dirname "$0")/.."
 
 smoke=false
