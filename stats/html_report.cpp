@@ -79,11 +79,11 @@ constexpr std::string_view kCharts = R"JS(
   const playerColumns = [['team', 't'], ['name', 't'], ['goals', 'n'], ['assists', 'n'],
                          ['saves', 'n'], ['shots', 'n'], ['demos', 'n'], ['score', 'n'],
                          ['MMR', 'n'], ['player id', 't']];
-  function table(holder, spec, pageSize) {
+  function table(holder, tableData, pageSize) {
     const element = document.createElement('table');
     const head = element.createTHead().insertRow();
     const body = element.createTBody();
-    let rows = spec.rows.slice();
+    let rows = tableData.rows.slice();
     let shown = pageSize ? Math.min(pageSize, rows.length) : rows.length;
     let sortedBy = -1, ascending = true;
     const more = document.createElement('button');
@@ -91,7 +91,7 @@ constexpr std::string_view kCharts = R"JS(
       body.textContent = '';
       for (let r = 0; r < shown; ++r) {
         const tr = body.insertRow();
-        const details = rows[r][spec.columns.length];
+        const details = rows[r][tableData.columns.length];
         if (details) {
           tr.className = 'opens';
           tr.title = 'Show both sides';
@@ -103,15 +103,15 @@ constexpr std::string_view kCharts = R"JS(
             const holder = document.createElement('tr');
             holder.className = 'details';
             const cell = holder.insertCell();
-            cell.colSpan = spec.columns.length;
+            cell.colSpan = tableData.columns.length;
             table(cell, { columns: playerColumns, rows: details.map((line) => line.map(String)) }, 0);
             body.insertBefore(holder, tr.nextSibling);
           });
         }
-        rows[r].slice(0, spec.columns.length).forEach((text, c) => {
+        rows[r].slice(0, tableData.columns.length).forEach((text, c) => {
           const td = tr.insertCell();
           td.textContent = text;
-          const kind = spec.columns[c][1];
+          const kind = tableData.columns[c][1];
           if (kind === 'n' || kind === 't') td.className = kind;
           if (kind === 'r') td.className = text === 'WIN' ? 'win' : 'loss';
         });
@@ -120,7 +120,7 @@ constexpr std::string_view kCharts = R"JS(
       more.textContent = 'Show ' + Math.min(pageSize || 0, rows.length - shown) + ' more of ' +
                          (rows.length - shown);
     }
-    spec.columns.forEach((column, c) => {
+    tableData.columns.forEach((column, c) => {
       const th = document.createElement('th');
       th.textContent = column[0];
       th.title = 'Sort by ' + column[0];
@@ -147,11 +147,11 @@ constexpr std::string_view kCharts = R"JS(
     fill();
   }
   document.querySelectorAll('[data-table]').forEach((holder) => {
-    const spec = data.tables[holder.dataset.table];
-    if (spec.rows.length === 0) {
+    const tableData = data.tables[holder.dataset.table];
+    if (tableData.rows.length === 0) {
       holder.textContent = 'None.';
     } else {
-      table(holder, spec, holder.dataset.table === 'matches' ? 200 : 0);
+      table(holder, tableData, holder.dataset.table === 'matches' ? 200 : 0);
     }
   });
 })();
@@ -238,21 +238,22 @@ std::string displayTime(std::int64_t minutes) {
 // A table for the page's script: column titles with their kind ("t" text, "n" number, "r" a
 // result), and the rows' cells as the page shows them.
 json tableJson(std::initializer_list<std::pair<const char*, const char*>> columns) {
-  json spec = {{"columns", json::array()}, {"rows", json::array()}};
-  for (const auto& [title, kind] : columns) spec["columns"].push_back({title, kind});
-  return spec;
+  json tableData = {{"columns", json::array()}, {"rows", json::array()}};
+  for (const auto& [title, kind] : columns) tableData["columns"].push_back({title, kind});
+  return tableData;
 }
 
 json summaryTable(const Summary& summary) {
-  json spec = {{"columns", json::array()}, {"rows", json::array()}};
+  json tableData = {{"columns", json::array()}, {"rows", json::array()}};
   for (const std::string_view column : kFigureColumns) {
     const bool text = column == kFigureColumns.front() || column == kFigureColumns.back();
-    spec["columns"].push_back({column, text ? "t" : "n"});
+    tableData["columns"].push_back({column, text ? "t" : "n"});
   }
-  for (const Figures& figures : summary.playlists) spec["rows"].push_back(figureCells(figures));
-  spec["rows"].push_back(figureCells(summary.overall));
-  if (summary.recent) spec["rows"].push_back(figureCells(*summary.recent));
-  return spec;
+  for (const Figures& figures : summary.playlists)
+    tableData["rows"].push_back(figureCells(figures));
+  tableData["rows"].push_back(figureCells(summary.overall));
+  if (summary.recent) tableData["rows"].push_back(figureCells(*summary.recent));
+  return tableData;
 }
 
 // The other side's total: the TEAM GOALS of the first row of the other colour.
@@ -299,12 +300,12 @@ json matchRow(const History& history, const PlayerMatch& found) {
 }
 
 json companionTable(const History& history, const std::vector<Companion>& companions) {
-  json spec = tableJson({{"name", "t"},
-                         {"player id", "t"},
-                         {"matches", "n"},
-                         {"W-L", "n"},
-                         {"win %", "n"},
-                         {"other names", "t"}});
+  json tableData = tableJson({{"name", "t"},
+                              {"player id", "t"},
+                              {"matches", "n"},
+                              {"W-L", "n"},
+                              {"win %", "n"},
+                              {"other names", "t"}});
   for (const Companion& met : companions) {
     std::string others;
     for (const TextId name : met.names) {
@@ -313,12 +314,12 @@ json companionTable(const History& history, const std::vector<Companion>& compan
     }
     const double rate =
         static_cast<double>(met.wins) / static_cast<double>(std::max<std::size_t>(1, met.matches));
-    spec["rows"].push_back({shownText(history.text(met.name)),
-                            shownText(history.text(met.playerId)), fmt::format("{}", met.matches),
-                            fmt::format("{}-{}", met.wins, met.losses),
-                            fmt::format("{:.1f}%", rate * 100), others});
+    tableData["rows"].push_back(
+        {shownText(history.text(met.name)), shownText(history.text(met.playerId)),
+         fmt::format("{}", met.matches), fmt::format("{}-{}", met.wins, met.losses),
+         fmt::format("{:.1f}%", rate * 100), others});
   }
-  return spec;
+  return tableData;
 }
 
 }  // namespace
