@@ -42,8 +42,11 @@ std::vector<std::string> figureCells(const Figures& figures) {
                             figures.currentStreak.length)};
 }
 
+namespace {
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+}  // namespace
+
 std::string validUtf8(std::string_view text) {
-  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
   std::string out;
   out.reserve(text.size());
   std::size_t i = 0;
@@ -82,7 +85,6 @@ std::string validUtf8(std::string_view text) {
 }
 
 std::string shownText(std::string_view text) {
-  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
   const std::string valid = validUtf8(text);
   std::string out;
   out.reserve(valid.size());
@@ -101,8 +103,12 @@ std::string shownText(std::string_view text) {
   return out;
 }
 
-std::string printable(std::string_view text) {
-  return shownText(text);
+std::string displayTime(std::int64_t minutes) {
+  return isoTime(minutes).replace(10, 1, " ");
+}
+
+std::string plural(std::size_t count, std::string_view one, std::string_view many) {
+  return fmt::format("{} {}", count, count == 1 ? one : many);
 }
 
 }  // namespace tallyrig::stats

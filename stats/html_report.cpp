@@ -227,14 +227,6 @@ std::string escaped(std::string_view text) {
   return out;
 }
 
-std::string plural(std::size_t count, std::string_view one, std::string_view many) {
-  return fmt::format("{} {}", count, count == 1 ? one : many);
-}
-
-std::string displayTime(std::int64_t minutes) {
-  return isoTime(minutes).replace(10, 1, " ");
-}
-
 // A table for the page's script: column titles with their kind ("t" text, "n" number, "r" a
 // result), and the rows' cells as the page shows them.
 json tableJson(std::initializer_list<std::pair<const char*, const char*>> columns) {

@@ -279,14 +279,14 @@ int main(int argc, char** argv) {
     const auto& [flag, path] = outputs[i];
     if (!path) continue;
     if (const auto reason = reachesStatistics(fs::path(*path), tree)) {
-      say(fmt::format("{} {}: {}", flag, printable(*path), *reason));
+      say(fmt::format("{} {}: {}", flag, shownText(*path), *reason));
       return kUsage;
     }
     for (std::size_t j = 0; j < i; ++j) {
       const auto& [otherFlag, otherPath] = outputs[j];
       if (otherPath && sameTarget(fs::path(*otherPath), fs::path(*path))) {
         say(fmt::format("{} {} and {} {} name the same file; one would replace the other",
-                        otherFlag, printable(*otherPath), flag, printable(*path)));
+                        otherFlag, shownText(*otherPath), flag, shownText(*path)));
         return kUsage;
       }
     }
@@ -298,7 +298,7 @@ int main(int argc, char** argv) {
   filters.last = options.last;
 
   const WarningSink warn = [](const std::string& message) {
-    std::fprintf(stderr, "%s\n", printable(message).c_str());
+    std::fprintf(stderr, "%s\n", shownText(message).c_str());
   };
   const std::vector<StatisticsFile> files = findStatisticsFiles(dataDir, warn);
   if (files.empty()) {
@@ -315,9 +315,9 @@ int main(int argc, char** argv) {
     if (std::none_of(history.playlists.begin(), history.playlists.end(),
                      [&](const std::string& name) { return sameName(name, wanted); })) {
       std::vector<std::string> names;
-      for (const std::string& name : history.playlists) names.push_back(printable(name));
+      for (const std::string& name : history.playlists) names.push_back(shownText(name));
       std::sort(names.begin(), names.end());
-      say(fmt::format("no playlist {}; the files hold {}", printable(wanted),
+      say(fmt::format("no playlist {}; the files hold {}", shownText(wanted),
                       fmt::join(names, ", ")));
       return kNothingRead;
     }
@@ -327,7 +327,7 @@ int main(int argc, char** argv) {
   if (options.player) {
     const TextId* found = history.find(*options.player);
     if (found == nullptr) {
-      say(fmt::format("no match has a row with the player id {}", printable(*options.player)));
+      say(fmt::format("no match has a row with the player id {}", shownText(*options.player)));
       return kNothingRead;
     }
     player = *found;
@@ -336,13 +336,13 @@ int main(int argc, char** argv) {
     player = owner.player;
     say(fmt::format(
         "statistics of {}, the first row of {} of {} matches (--player chooses another)",
-        printable(history.text(player)), owner.firstRows, history.matches.size()));
+        shownText(history.text(player)), owner.firstRows, history.matches.size()));
   }
 
   std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);
   keepLatest(matches, history, filters);
   if (matches.empty()) {
-    say(fmt::format("no match of {} {}", printable(history.text(player)),
+    say(fmt::format("no match of {} {}", shownText(history.text(player)),
                     !filters.playlists.empty() || filters.since || filters.until || filters.last
                         ? "passes the filters"
                         : "was found"));

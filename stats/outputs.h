@@ -73,7 +73,9 @@ std::string validUtf8(std::string_view text);
 // A name or id as every output shows it: also each control character (C0, DEL, C1) replaced by
 // U+FFFD, since a NUL cuts a text short in many readers and the others steer terminals.
 std::string shownText(std::string_view text);
-// For the terminal and messages; the same as shownText.
-std::string printable(std::string_view text);
+// A local time as "2024-03-07 21:05".
+std::string displayTime(std::int64_t minutes);
+// "1 match", "2 matches".
+std::string plural(std::size_t count, std::string_view one, std::string_view many);
 
 }  // namespace tallyrig::stats

@@ -8,12 +8,6 @@
 namespace tallyrig::stats {
 namespace {
 
-std::string displayTime(std::int64_t minutes) {
-  const LocalTime time = LocalTime::fromMinutes(minutes);
-  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}", time.year, time.month, time.day, time.hour,
-                     time.minute);
-}
-
 std::string ratingChange(const std::optional<double>& change) {
   return change ? fmt::format("{:+g}", *change) : std::string(kUnknown);
 }
@@ -36,15 +30,15 @@ void appendTable(std::string& out, const std::vector<std::vector<std::string>>& 
 
 std::string summaryText(const Summary& summary) {
   const Figures& all = summary.overall;
-  std::string out = fmt::format("Player {}", printable(summary.player));
-  if (!summary.playerName.empty()) out += fmt::format(" ({})", printable(summary.playerName));
-  out += fmt::format(": {} {}", all.matches, all.matches == 1 ? "match" : "matches");
+  std::string out = fmt::format("Player {}", shownText(summary.player));
+  if (!summary.playerName.empty()) out += fmt::format(" ({})", shownText(summary.playerName));
+  out += ": " + plural(all.matches, "match", "matches");
   if (all.matches > 0) {
     out += fmt::format(", {} to {}", displayTime(all.firstMinutes), displayTime(all.latestMinutes));
   }
   for (std::size_t i = 0; i < summary.filters.playlists.size(); ++i) {
     out += fmt::format("{}{}", i == 0 ? ", playlist " : " or ",
-                       printable(summary.filters.playlists[i]));
+                       shownText(summary.filters.playlists[i]));
   }
   if (summary.filters.since) {
     const LocalDate& since = *summary.filters.since;
@@ -75,7 +69,7 @@ std::string summaryText(const Summary& summary) {
   if (all.matches > 0) out += '\n';
   for (const Figures& figures : summary.playlists) {
     if (!figures.peakMmr) continue;
-    out += fmt::format("Highest MMR in {}: {}, {}\n", printable(figures.label),
+    out += fmt::format("Highest MMR in {}: {}, {}\n", shownText(figures.label),
                        ratingText(*figures.peakMmr), displayTime(figures.peakMinutes));
   }
   for (const Streak* streak : {&all.longestWins, &all.longestLosses}) {
@@ -86,14 +80,14 @@ std::string summaryText(const Summary& summary) {
   }
   if (summary.lastSession) {
     const Session& session = *summary.lastSession;
-    out += fmt::format("\nLast session: {} to {}, {} {}, {}-{}, MMR {}",
+    out += fmt::format("\nLast session: {} to {}, {}, {}-{}, MMR {}",
                        displayTime(session.firstMinutes), displayTime(session.latestMinutes),
-                       session.matches, session.matches == 1 ? "match" : "matches", session.wins,
-                       session.losses, ratingChange(session.mmrChange));
+                       plural(session.matches, "match", "matches"), session.wins, session.losses,
+                       ratingChange(session.mmrChange));
     if (session.ratingChanges.size() > 1) {
       std::string parts;
       for (const RatingChange& change : session.ratingChanges) {
-        parts += fmt::format("{}{} {:+g}", parts.empty() ? "" : ", ", printable(change.playlist),
+        parts += fmt::format("{}{} {:+g}", parts.empty() ? "" : ", ", shownText(change.playlist),
                              change.change);
       }
       out += fmt::format(" ({})", parts);
