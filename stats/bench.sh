@@ -81,7 +81,7 @@ if ! $smoke && [ -n "$chromium" ]; then
   start=$(date +%s.%N)
   loaded=$(browse | sed -n 's/.*<pre id="probe-loaded">\([0-9]*\)<\/pre>.*/\1/p')
   end=$(date +%s.%N)
-  echo "headless Chromium: load event (both charts drawn before it) ${loaded:-?} ms after the" \
+  echo "headless Chromium: load event (every chart drawn before it) ${loaded:-?} ms after the" \
     "page's start; the whole run, browser start and exit included, $(echo "$end - $start" | bc) s"
   # What the probe found once the page had settled.
   found=$(browse --virtual-time-budget=10000 |

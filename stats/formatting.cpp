@@ -42,6 +42,20 @@ std::vector<std::string> figureCells(const Figures& figures) {
                             figures.currentStreak.length)};
 }
 
+std::string periodChange(const Period& period) {
+  std::string text =
+      period.mmrChange ? fmt::format("{:+g}", *period.mmrChange) : std::string(kUnknown);
+  if (period.ratingChanges.size() > 1) {
+    std::string parts;
+    for (const RatingChange& change : period.ratingChanges) {
+      parts += fmt::format("{}{} {:+g}", parts.empty() ? "" : ", ", shownText(change.playlist),
+                           change.change);
+    }
+    text += fmt::format(" ({})", parts);
+  }
+  return text;
+}
+
 namespace {
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 }  // namespace

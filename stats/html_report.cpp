@@ -56,6 +56,37 @@ constexpr std::string_view kCharts = R"JS(
       },
     },
   });
+  const trendLine = (label, points, colour, axis) => ({
+    label: label,
+    data: points.map((p) => ({ x: p[0], y: p[1] })),
+    borderColor: colour,
+    backgroundColor: colour,
+    borderWidth: 1.5,
+    pointRadius: points.length > 150 ? 0 : 2,
+    yAxisID: axis,
+  });
+  new Chart(document.getElementById('trend-chart'), {
+    type: 'line',
+    data: {
+      datasets: [
+        trendLine('shooting %', data.trend.shooting, palette[0], 'percent'),
+        trendLine('saves per match', data.trend.saves, palette[1], 'count'),
+        trendLine('assists per match', data.trend.assists, palette[2], 'count'),
+      ],
+    },
+    options: {
+      parsing: false,
+      maintainAspectRatio: false,
+      scales: {
+        x: { type: 'linear', ticks: { callback: (value) => tick(value), maxTicksLimit: 8 } },
+        percent: { position: 'right', beginAtZero: true, title: { display: true, text: 'shooting %' } },
+        count: { position: 'left', beginAtZero: true, title: { display: true, text: 'per match' } },
+      },
+      plugins: {
+        tooltip: { callbacks: { title: (items) => (items.length ? minute(items[0].parsed.x) : '') } },
+      },
+    },
+  });
   new Chart(document.getElementById('results-chart'), {
     type: 'bar',
     data: {
@@ -151,7 +182,7 @@ constexpr std::string_view kCharts = R"JS(
     if (tableData.rows.length === 0) {
       holder.textContent = 'None.';
     } else {
-      table(holder, tableData, holder.dataset.table === 'matches' ? 200 : 0);
+      table(holder, tableData, Number(holder.dataset.page || 0));
     }
   });
 })();
@@ -168,6 +199,7 @@ constexpr std::string_view kStyle = R"(
 body { font: 14px/1.4 system-ui, sans-serif; margin: 24px; color: #1d2330; background: #f6f7f9; }
 h1 { font-size: 22px; margin: 0 0 4px; }
 h2 { font-size: 17px; margin: 28px 0 8px; }
+h3 { font-size: 15px; margin: 12px 0 6px; }
 .lead { color: #555; margin: 0 0 16px; }
 table { border-collapse: collapse; background: #fff; }
 th, td { padding: 3px 8px; border-bottom: 1px solid #e3e5ea; white-space: nowrap; }
@@ -291,25 +323,43 @@ json matchRow(const History& history, const PlayerMatch& found) {
           matchPlayers(history, match)};
 }
 
-json companionTable(const History& history, const std::vector<Companion>& companions) {
-  json tableData = tableJson({{"name", "t"},
+json companionTable(const Summary& summary, bool teamMates) {
+  json tableData = tableJson({{"playlist", "t"},
+                              {"name", "t"},
                               {"player id", "t"},
                               {"matches", "n"},
                               {"W-L", "n"},
                               {"win %", "n"},
                               {"other names", "t"}});
-  for (const Companion& met : companions) {
-    std::string others;
-    for (const TextId name : met.names) {
-      if (name == met.name) continue;
-      others += (others.empty() ? "" : ", ") + shownText(history.text(name));
+  for (const PlaylistCompanions& perPlaylist : summary.companions) {
+    for (const MetPlayer& met : teamMates ? perPlaylist.teamMates : perPlaylist.opponents) {
+      std::string others;
+      for (const std::string& name : met.otherNames) {
+        others += (others.empty() ? "" : ", ") + shownText(name);
+      }
+      tableData["rows"].push_back({shownText(perPlaylist.playlist), shownText(met.name),
+                                   shownText(met.playerId), fmt::format("{}", met.matches),
+                                   fmt::format("{}-{}", met.wins, met.losses),
+                                   fmt::format("{:.1f}%", met.winRate() * 100), others});
     }
-    const double rate =
-        static_cast<double>(met.wins) / static_cast<double>(std::max<std::size_t>(1, met.matches));
+  }
+  return tableData;
+}
+
+// Latest first, as the match table.
+json periodTable(const Periods& periods, PeriodKind kind) {
+  json tableData = tableJson({{kind == PeriodKind::Day ? "day" : "session", "t"},
+                              {"matches", "n"},
+                              {"W-L", "n"},
+                              {"MMR change", "n"}});
+  for (auto period = periods.latest.rbegin(); period != periods.latest.rend(); ++period) {
+    const std::string first = displayTime(period->firstMinutes);
     tableData["rows"].push_back(
-        {shownText(history.text(met.name)), shownText(history.text(met.playerId)),
-         fmt::format("{}", met.matches), fmt::format("{}-{}", met.wins, met.losses),
-         fmt::format("{:.1f}%", rate * 100), others});
+        {kind == PeriodKind::Day
+             ? first.substr(0, 10)
+             : fmt::format("{} to {}", first, displayTime(period->latestMinutes).substr(11)),
+         fmt::format("{}", period->matches), fmt::format("{}-{}", period->wins, period->losses),
+         periodChange(*period)});
   }
   return tableData;
 }
@@ -413,7 +463,29 @@ json chartData(const History& history, const std::vector<PlayerMatch>& matches) 
                       {"wins", results.first},
                       {"losses", results.second}});
   }
-  return {{"mmr", std::move(mmr)}, {"days", std::move(perBar)}, {"days_per_bar", daysPerBar}};
+  // The moving averages, each line its third of the chart's points.
+  std::vector<ChartPoint> shooting;
+  std::vector<ChartPoint> saves;
+  std::vector<ChartPoint> assists;
+  for (const TrendPoint& point : movingAverages(history, matches)) {
+    const auto x = static_cast<double>(point.minutes * 60000);
+    if (point.shootingRate) shooting.push_back({x, *point.shootingRate * 100});
+    saves.push_back({x, point.saves});
+    assists.push_back({x, point.assists});
+  }
+  const auto series = [](const std::vector<ChartPoint>& points) {
+    json out = json::array();
+    for (const ChartPoint& point : thinned(points, kChartPoints / 3)) {
+      out.push_back({static_cast<std::int64_t>(point.x), point.y});
+    }
+    return out;
+  };
+  return {
+      {"mmr", std::move(mmr)},
+      {"days", std::move(perBar)},
+      {"days_per_bar", daysPerBar},
+      {"trend",
+       {{"shooting", series(shooting)}, {"saves", series(saves)}, {"assists", series(assists)}}}};
 }
 
 // JSON inside a script element: "<" written as an escape, so no text can close the element.
@@ -434,7 +506,7 @@ std::string scriptJson(const json& data) {
 }  // namespace
 
 void writeHtmlReport(std::ostream& stream, const History& history, const Summary& summary,
-                     const std::vector<PlayerMatch>& matches, const Companions& companions) {
+                     const std::vector<PlayerMatch>& matches) {
   const Figures& all = summary.overall;
   std::string out = head(escaped(summary.player));
   out += fmt::format("<h1>{}{}</h1>\n<p class=\"lead\">{}",
@@ -455,21 +527,11 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
   }
   out += ". Made by tallyrig-stats from the statistics files.</p>\n";
   if (summary.lastSession) {
-    const Session& session = *summary.lastSession;
-    std::string parts;
-    if (session.ratingChanges.size() > 1) {
-      for (const RatingChange& change : session.ratingChanges) {
-        parts += fmt::format("{}{} {:+g}", parts.empty() ? " (" : ", ", escaped(change.playlist),
-                             change.change);
-      }
-      parts += ")";
-    }
-    out += fmt::format(
-        "<p>Last session: {} to {}, {}, {}-{}, MMR {}{}.</p>\n", displayTime(session.firstMinutes),
-        displayTime(session.latestMinutes), plural(session.matches, "match", "matches"),
-        session.wins, session.losses,
-        session.mmrChange ? fmt::format("{:+g}", *session.mmrChange) : std::string(kUnknown),
-        parts);
+    const Period& session = *summary.lastSession;
+    out += fmt::format("<p>Last session: {} to {}, {}, {}-{}, MMR {}.</p>\n",
+                       displayTime(session.firstMinutes), displayTime(session.latestMinutes),
+                       plural(session.matches, "match", "matches"), session.wins, session.losses,
+                       escaped(periodChange(session)));
   }
 
   // The charts come first in the page and are drawn first; the tables follow from the data.
@@ -478,8 +540,10 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
   out += fmt::format(
       "<div class=\"charts\">\n<div><h2>MMR over time</h2><div class=\"chart\"><canvas "
       "id=\"mmr-chart\"></canvas></div></div>\n<div><h2>Results per {}</h2><div "
-      "class=\"chart\"><canvas id=\"results-chart\"></canvas></div></div>\n</div>\n",
-      daysPerBar == 1 ? std::string("day") : fmt::format("{} days", daysPerBar));
+      "class=\"chart\"><canvas id=\"results-chart\"></canvas></div></div>\n<div><h2>Moving "
+      "average of {} matches</h2><div class=\"chart\"><canvas id=\"trend-chart\"></canvas></div>"
+      "</div>\n</div>\n",
+      daysPerBar == 1 ? std::string("day") : fmt::format("{} days", daysPerBar), kRecentMatches);
 
   out +=
       "<h2>Per playlist</h2>\n<div class=\"wide\" data-table=\"summary\"></div>\n"
@@ -500,10 +564,22 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
   }
   if (!peaks.empty()) out += peaks + ".</p>\n";
 
-  out +=
-      "<div class=\"side\"><h2>Team-mates met most often</h2><div data-table=\"mates\"></div>"
-      "</div>\n<div class=\"side\"><h2>Opponents met most often</h2><div "
-      "data-table=\"opponents\"></div></div>\n";
+  out += fmt::format(
+      "<h2>MMR change</h2>\n<p class=\"lead\">Per day and per session (matches less than an "
+      "hour apart), latest first: from the rating the first match began with to the one the "
+      "playlist's next match began with (the latest, where none came later), so the days add up "
+      "to the playlist's change; with several playlists, each in brackets. The latest {} of each."
+      "</p>\n<div class=\"side\"><h3>Per day</h3><div data-table=\"days\" data-page=\"50\">"
+      "</div></div>\n<div class=\"side\"><h3>Per session</h3><div data-table=\"sessions\" "
+      "data-page=\"50\"></div></div>\n",
+      kPeriodsKept);
+  out += fmt::format(
+      "<h2>Met most often</h2>\n<p class=\"lead\">Per playlist, the {} team-mates and the {} "
+      "opponents met most often; W-L and win %: the player's results in those matches; other "
+      "names: the names the same id has used.</p>\n<div class=\"side\"><h3>Team-mates</h3><div "
+      "data-table=\"mates\"></div></div>\n<div class=\"side\"><h3>Opponents</h3><div "
+      "data-table=\"opponents\"></div></div>\n",
+      kCompanionsKept, kCompanionsKept);
 
   json matchTable = tableJson({{"date", "t"},
                                {"playlist", "t"},
@@ -524,14 +600,16 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
       "<h2>Latest matches</h2>\n<p class=\"lead\">{}, latest first; click a column to sort by it. "
       "Team goals: the player's side against the other. Click a match for both sides' players. "
       "{}</p>\n<div class=\"matches\" "
-      "data-table=\"matches\"></div>\n",
+      "data-table=\"matches\" data-page=\"200\"></div>\n",
       listed == matches.size() ? fmt::format("All {}", plural(listed, "match", "matches"))
                                : fmt::format("The latest {} of {} matches", listed, matches.size()),
       listed == matches.size() ? "--csv writes every row of every match."
                                : "--csv writes them all, every row of every match.");
   data["tables"] = {{"summary", summaryTable(summary)},
-                    {"mates", companionTable(history, companions.teamMates)},
-                    {"opponents", companionTable(history, companions.opponents)},
+                    {"days", periodTable(summary.days, PeriodKind::Day)},
+                    {"sessions", periodTable(summary.sessions, PeriodKind::Session)},
+                    {"mates", companionTable(summary, true)},
+                    {"opponents", companionTable(summary, false)},
                     {"matches", std::move(matchTable)}};
 
   out += "<script>";

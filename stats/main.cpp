@@ -35,8 +35,6 @@ constexpr int kDone = 0;
 constexpr int kNothingRead = 1;
 constexpr int kUsage = 2;
 
-constexpr std::size_t kCompanionsShown = 15;
-
 void say(const std::string& message) {
   std::fprintf(stderr, "tallyrig-stats: %s\n", message.c_str());
 }
@@ -364,10 +362,8 @@ int main(int argc, char** argv) {
     });
   }
   if (options.html) {
-    written &= writeOutput(*options.html, [&](std::ostream& out) {
-      writeHtmlReport(out, history, summary, matches,
-                      findCompanions(history, player, matches, kCompanionsShown));
-    });
+    written &= writeOutput(
+        *options.html, [&](std::ostream& out) { writeHtmlReport(out, history, summary, matches); });
   }
   return written ? kDone : kNothingRead;
 }

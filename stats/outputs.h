@@ -30,6 +30,9 @@ inline constexpr std::array<std::string_view, 18> kFigureColumns = {
     "assists",   "saves",      "shots",    "shooting %", "demos",      "score",
     "MMR first", "MMR latest", "MMR peak", "change",     "win streak", "now"};
 std::vector<std::string> figureCells(const Figures& figures);
+// A period's rating change, and where more than one playlist changed, each:
+// "+10 (Doubles -10, Duel +20)".
+std::string periodChange(const Period& period);
 
 // An aligned table per playlist and overall, then the last session.
 std::string summaryText(const Summary& summary);
@@ -66,7 +69,7 @@ std::vector<ChartPoint> thinned(const std::vector<ChartPoint>& points, std::size
 // One file that opens from disk without any network access. The charts come first; every table
 // is drawn by the page's script from the data it carries once, as JSON.
 void writeHtmlReport(std::ostream& out, const History& history, const Summary& summary,
-                     const std::vector<PlayerMatch>& matches, const Companions& companions);
+                     const std::vector<PlayerMatch>& matches);
 
 // Invalid UTF-8 sequences replaced by U+FFFD.
 std::string validUtf8(std::string_view text);

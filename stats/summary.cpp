@@ -171,32 +171,92 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
   }
 
   if (matches.empty()) return summary;
-  std::size_t first = matches.size() - 1;
-  while (first > 0 && history.matches[matches[first].match].minutes -
-                              history.matches[matches[first - 1].match].minutes <
-                          kSessionGapMinutes) {
-    --first;
-  }
-  std::map<std::string, Figures> sessionByPlaylist;
-  Figures session;
-  for (std::size_t i = first; i < matches.size(); ++i) {
-    const Match& match = history.matches[matches[i].match];
-    const Row& row = history.rows[matches[i].row];
-    addMatch(session, row, match.minutes);
-    addMatch(sessionByPlaylist[history.playlists[match.playlist]], row, match.minutes);
-  }
-  Session& last = summary.lastSession.emplace();
-  last.firstMinutes = session.firstMinutes;
-  last.latestMinutes = session.latestMinutes;
-  last.matches = session.matches;
-  last.wins = session.wins;
-  last.losses = session.losses;
-  for (const auto& [name, figures] : sessionByPlaylist) {
-    if (!figures.mmrChange) continue;
-    last.ratingChanges.push_back({name, *figures.mmrChange});
-    last.mmrChange = last.mmrChange.value_or(0) + *figures.mmrChange;
-  }
+  summary.sessions = periodsOf(history, matches, PeriodKind::Session, kPeriodsKept);
+  summary.days = periodsOf(history, matches, PeriodKind::Day, kPeriodsKept);
+  summary.lastSession = summary.sessions.latest.back();
+  summary.trend =
+      movingAverages(history, matches, matches.size() - std::min(matches.size(), kTrendKept));
+  summary.companions = companionsPerPlaylist(history, player, matches);
   return summary;
+}
+
+Periods periodsOf(const History& history, const std::vector<PlayerMatch>& matches, PeriodKind kind,
+                  std::size_t most) {
+  const auto minutesOf = [&](std::size_t i) { return history.matches[matches[i].match].minutes; };
+  const auto dayNumber = [](std::int64_t minutes) {
+    return minutes >= 0 ? minutes / 1440 : (minutes - 1439) / 1440;
+  };
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < matches.size(); ++i) {
+    const bool opens = i == 0 || (kind == PeriodKind::Session
+                                      ? minutesOf(i) - minutesOf(i - 1) >= kSessionGapMinutes
+                                      : dayNumber(minutesOf(i)) != dayNumber(minutesOf(i - 1)));
+    if (opens) starts.push_back(i);
+  }
+  Periods periods;
+  periods.total = starts.size();
+  const std::size_t kept = std::min(most, starts.size());
+  periods.latest.resize(kept);
+  // Latest first, so that each period knows the rating each playlist's next match began with.
+  std::map<std::string_view, double> nextStart;
+  for (std::size_t k = 0; k < kept; ++k) {
+    const std::size_t index = starts.size() - 1 - k;
+    const std::size_t begin = starts[index];
+    const std::size_t end = index + 1 < starts.size() ? starts[index + 1] : matches.size();
+    Period& period = periods.latest[kept - 1 - k];
+    std::map<std::string_view, std::pair<double, double>> ratings;  // first and latest
+    for (std::size_t i = begin; i < end; ++i) {
+      const Row& row = history.rows[matches[i].row];
+      ++period.matches;
+      ++(row.win ? period.wins : period.losses);
+      if (!isRating(row.mmr)) continue;
+      const std::string_view playlist =
+          history.playlists[history.matches[matches[i].match].playlist];
+      const auto [at, added] = ratings.try_emplace(playlist, row.mmr, row.mmr);
+      if (!added) at->second.second = row.mmr;
+    }
+    period.firstMinutes = minutesOf(begin);
+    period.latestMinutes = minutesOf(end - 1);
+    for (const auto& [playlist, firstAndLatest] : ratings) {
+      const auto next = nextStart.find(playlist);
+      const double until = next != nextStart.end() ? next->second : firstAndLatest.second;
+      period.ratingChanges.push_back({std::string(playlist), until - firstAndLatest.first});
+      period.mmrChange = period.mmrChange.value_or(0) + (until - firstAndLatest.first);
+      nextStart[playlist] = firstAndLatest.first;
+    }
+  }
+  return periods;
+}
+
+std::vector<TrendPoint> movingAverages(const History& history,
+                                       const std::vector<PlayerMatch>& matches, std::size_t from) {
+  std::vector<TrendPoint> trend;
+  if (from >= matches.size()) return trend;
+  trend.reserve(matches.size() - from);
+  std::int64_t goals = 0;
+  std::int64_t shots = 0;
+  std::int64_t saves = 0;
+  std::int64_t assists = 0;
+  const auto add = [&](std::size_t i, std::int64_t sign) {
+    const Counters& counters = history.rows[matches[i].row].counters;
+    goals += sign * counters.goals;
+    shots += sign * counters.shots;
+    saves += sign * counters.saves;
+    assists += sign * counters.assists;
+  };
+  const std::size_t windowStart = from + 1 >= kRecentMatches ? from + 1 - kRecentMatches : 0;
+  for (std::size_t i = windowStart; i < from; ++i) add(i, 1);
+  for (std::size_t i = from; i < matches.size(); ++i) {
+    add(i, 1);
+    if (i >= windowStart + kRecentMatches) add(i - kRecentMatches, -1);
+    const auto count = static_cast<double>(std::min(i + 1, kRecentMatches));
+    TrendPoint& point = trend.emplace_back();
+    point.minutes = history.matches[matches[i].match].minutes;
+    if (shots > 0) point.shootingRate = static_cast<double>(goals) / static_cast<double>(shots);
+    point.saves = static_cast<double>(saves) / count;
+    point.assists = static_cast<double>(assists) / count;
+  }
+  return trend;
 }
 
 Companions findCompanions(const History& history, TextId player,
@@ -233,6 +293,35 @@ Companions findCompanions(const History& history, TextId player,
     return list;
   };
   return {ranked(teamMates), ranked(opponents)};
+}
+
+std::vector<PlaylistCompanions> companionsPerPlaylist(const History& history, TextId player,
+                                                      const std::vector<PlayerMatch>& matches) {
+  std::map<std::string_view, std::vector<PlayerMatch>> byPlaylist;
+  for (const PlayerMatch& found : matches) {
+    byPlaylist[history.playlists[history.matches[found.match].playlist]].push_back(found);
+  }
+  const auto shown = [&](const std::vector<Companion>& companions) {
+    std::vector<MetPlayer> players;
+    for (const Companion& met : companions) {
+      MetPlayer& shownPlayer = players.emplace_back();
+      shownPlayer.playerId = history.text(met.playerId);
+      shownPlayer.name = history.text(met.name);
+      for (const TextId name : met.names) {
+        if (name != met.name) shownPlayer.otherNames.push_back(history.text(name));
+      }
+      shownPlayer.matches = met.matches;
+      shownPlayer.wins = met.wins;
+      shownPlayer.losses = met.losses;
+    }
+    return players;
+  };
+  std::vector<PlaylistCompanions> perPlaylist;
+  for (const auto& [playlist, played] : byPlaylist) {
+    const Companions met = findCompanions(history, player, played, kCompanionsKept);
+    perPlaylist.push_back({std::string(playlist), shown(met.teamMates), shown(met.opponents)});
+  }
+  return perPlaylist;
 }
 
 }  // namespace tallyrig::stats

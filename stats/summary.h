@@ -96,19 +96,70 @@ struct RatingChange {
   double change = 0;
 };
 
-// The latest matches that follow each other with gaps under an hour.
-struct Session {
+// Matches that belong together: a session (gaps under an hour) or a calendar day.
+struct Period {
   std::int64_t firstMinutes = 0;
   std::int64_t latestMinutes = 0;
   std::size_t matches = 0;
   std::size_t wins = 0;
   std::size_t losses = 0;
-  std::vector<RatingChange> ratingChanges;  // per playlist, where ratings are known
-  std::optional<double> mmrChange;          // their sum
+  // Per playlist, where ratings are known. A row holds the rating its match began with, so a
+  // period's change runs from its first match's rating to the one the playlist's next match
+  // began with (its latest match's, where none came later): the days' changes add up to the
+  // playlist's.
+  std::vector<RatingChange> ratingChanges;
+  std::optional<double> mmrChange;  // their sum
 };
+
+enum class PeriodKind { Session, Day };
 
 inline constexpr std::int64_t kSessionGapMinutes = 60;
 inline constexpr std::size_t kRecentMatches = 20;
+// The outputs list the latest so many sessions and days, and the trend at so many matches.
+inline constexpr std::size_t kPeriodsKept = 1000;
+inline constexpr std::size_t kTrendKept = 1000;
+inline constexpr std::size_t kCompanionsKept = 15;
+
+struct Periods {
+  std::vector<Period> latest;  // the latest `most`, oldest first
+  std::size_t total = 0;
+};
+
+Periods periodsOf(const History& history, const std::vector<PlayerMatch>& matches, PeriodKind kind,
+                  std::size_t most);
+
+// Shooting %, saves and assists per match as a moving average: at each match, over it and the
+// kRecentMatches - 1 before it (over all of them before the kRecentMatches-th).
+struct TrendPoint {
+  std::int64_t minutes = 0;
+  std::optional<double> shootingRate;  // nothing without a shot in the window
+  double saves = 0;
+  double assists = 0;
+};
+
+// The trend at matches[from] and every later match.
+std::vector<TrendPoint> movingAverages(const History& history,
+                                       const std::vector<PlayerMatch>& matches,
+                                       std::size_t from = 0);
+
+// A player met beside or against the player, as the outputs show them.
+struct MetPlayer {
+  std::string playerId;
+  std::string name;                     // the latest name seen
+  std::vector<std::string> otherNames;  // the others, first seen first
+  std::size_t matches = 0;
+  std::size_t wins = 0;  // the player's results in those matches
+  std::size_t losses = 0;
+  double winRate() const {
+    return matches == 0 ? 0.0 : static_cast<double>(wins) / static_cast<double>(matches);
+  }
+};
+
+struct PlaylistCompanions {
+  std::string playlist;
+  std::vector<MetPlayer> teamMates;
+  std::vector<MetPlayer> opponents;
+};
 
 struct Summary {
   std::string player;
@@ -119,13 +170,19 @@ struct Summary {
   // The latest kRecentMatches as one, like overall: the moving average's latest value, beside
   // "all" for the trend. Only when there are more matches than that.
   std::optional<Figures> recent;
-  std::optional<Session> lastSession;
+  std::optional<Period> lastSession;
+  Periods sessions;
+  Periods days;
+  // The moving average at the latest kTrendKept matches, oldest first.
+  std::vector<TrendPoint> trend;
+  // The players met most often, per playlist by name, at most kCompanionsKept a side.
+  std::vector<PlaylistCompanions> companions;
 };
 
 Summary summarise(const History& history, TextId player, const Filters& filters,
                   const std::vector<PlayerMatch>& matches);
 
-// The players met most often beside and against the player, with the player's results.
+// The players met beside and against the player, with the player's results.
 struct Companion {
   TextId playerId = 0;
   TextId name = 0;            // the latest name seen
@@ -145,5 +202,9 @@ struct Companions {
 // At most `limit` of each, most matches first, then by id.
 Companions findCompanions(const History& history, TextId player,
                           const std::vector<PlayerMatch>& matches, std::size_t limit);
+
+// Per playlist, by name: at most kCompanionsKept a side, with their names.
+std::vector<PlaylistCompanions> companionsPerPlaylist(const History& history, TextId player,
+                                                      const std::vector<PlayerMatch>& matches);
 
 }  // namespace tallyrig::stats

@@ -53,6 +53,41 @@ json figuresJson(const Figures& figures) {
   return out;
 }
 
+json periodJson(const Period& period) {
+  json changes = json::object();
+  for (const RatingChange& change : period.ratingChanges)
+    changes[shownText(change.playlist)] = change.change;
+  return {{"first_match", isoTime(period.firstMinutes)},
+          {"latest_match", isoTime(period.latestMinutes)},
+          {"matches", period.matches},
+          {"wins", period.wins},
+          {"losses", period.losses},
+          {"mmr_change", optionalNumber(period.mmrChange)},
+          {"mmr_change_per_playlist", std::move(changes)}};
+}
+
+json periodsJson(const Periods& periods) {
+  json latest = json::array();
+  for (const Period& period : periods.latest) latest.push_back(periodJson(period));
+  return {{"total", periods.total}, {"latest", std::move(latest)}};
+}
+
+json metJson(const std::vector<MetPlayer>& players) {
+  json list = json::array();
+  for (const MetPlayer& met : players) {
+    json names = json::array();
+    for (const std::string& name : met.otherNames) names.push_back(shownText(name));
+    list.push_back({{"player_id", shownText(met.playerId)},
+                    {"name", shownText(met.name)},
+                    {"other_names", std::move(names)},
+                    {"matches", met.matches},
+                    {"wins", met.wins},
+                    {"losses", met.losses},
+                    {"win_rate", met.winRate()}});
+  }
+  return list;
+}
+
 }  // namespace
 
 std::string summaryJson(const Summary& summary) {
@@ -62,19 +97,19 @@ std::string summaryJson(const Summary& summary) {
     entry.update(figuresJson(figures));
     playlists.push_back(std::move(entry));
   }
-  json session = nullptr;
-  if (summary.lastSession) {
-    const Session& last = *summary.lastSession;
-    json changes = json::object();
-    for (const RatingChange& change : last.ratingChanges)
-      changes[shownText(change.playlist)] = change.change;
-    session = {{"first_match", isoTime(last.firstMinutes)},
-               {"latest_match", isoTime(last.latestMinutes)},
-               {"matches", last.matches},
-               {"wins", last.wins},
-               {"losses", last.losses},
-               {"mmr_change", optionalNumber(last.mmrChange)},
-               {"mmr_change_per_playlist", std::move(changes)}};
+  json session = summary.lastSession ? periodJson(*summary.lastSession) : json(nullptr);
+  json trend = json::array();
+  for (const TrendPoint& point : summary.trend) {
+    trend.push_back({{"match", isoTime(point.minutes)},
+                     {"shooting_rate", optionalNumber(point.shootingRate)},
+                     {"saves_per_match", point.saves},
+                     {"assists_per_match", point.assists}});
+  }
+  json companions = json::array();
+  for (const PlaylistCompanions& met : summary.companions) {
+    companions.push_back({{"playlist", shownText(met.playlist)},
+                          {"team_mates", metJson(met.teamMates)},
+                          {"opponents", metJson(met.opponents)}});
   }
   const auto day = [](const std::optional<LocalDate>& date) {
     return date ? json(fmt::format("{:04}-{:02}-{:02}", date->year, date->month, date->day))
@@ -96,6 +131,10 @@ std::string summaryJson(const Summary& summary) {
       {"overall", figuresJson(summary.overall)},
       {"last_20", summary.recent ? figuresJson(*summary.recent) : json(nullptr)},
       {"last_session", std::move(session)},
+      {"days", periodsJson(summary.days)},
+      {"sessions", periodsJson(summary.sessions)},
+      {"trend", {{"window", kRecentMatches}, {"points", std::move(trend)}}},
+      {"companions", std::move(companions)},
   };
   // Names and ids are whatever bytes the game gave; JSON must be UTF-8.
   return document.dump(2, ' ', false, json::error_handler_t::replace) + '\n';

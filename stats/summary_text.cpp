@@ -8,22 +8,59 @@
 namespace tallyrig::stats {
 namespace {
 
-std::string ratingChange(const std::optional<double>& change) {
-  return change ? fmt::format("{:+g}", *change) : std::string(kUnknown);
-}
+// The terminal gets the latest few; --json and the report have more.
+constexpr std::size_t kPeriodsShown = 7;
+constexpr std::size_t kMetShown = 3;
 
-// The first column to the left, the figures to the right, two spaces between.
-void appendTable(std::string& out, const std::vector<std::vector<std::string>>& rows) {
-  std::vector<std::size_t> widths(kFigureColumns.size(), 0);
+// The first column to the left, the figures to the right, two spaces between; with
+// `lastLeft`, the last column to the left too.
+void appendTable(std::string& out, const std::vector<std::vector<std::string>>& rows,
+                 bool lastLeft = false) {
+  std::vector<std::size_t> widths(rows.empty() ? 0 : rows.front().size(), 0);
   for (const auto& row : rows) {
     for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
   }
   for (const auto& row : rows) {
     std::string line = fmt::format("{:<{}}", row[0], widths[0]);
-    for (std::size_t i = 1; i < row.size(); ++i) line += fmt::format("  {:>{}}", row[i], widths[i]);
+    for (std::size_t i = 1; i < row.size(); ++i) {
+      if (lastLeft && i + 1 == row.size()) {
+        line += "  " + row[i];
+      } else {
+        line += fmt::format("  {:>{}}", row[i], widths[i]);
+      }
+    }
     out += line;
     out += '\n';
   }
+}
+
+void appendPeriods(std::string& out, const Periods& periods, PeriodKind kind, std::size_t shown) {
+  const std::size_t count = std::min(shown, periods.latest.size());
+  out += fmt::format("\nMMR change per {}, the latest {} of {}:\n",
+                     kind == PeriodKind::Day ? "day" : "session", count, periods.total);
+  std::vector<std::vector<std::string>> rows;
+  for (std::size_t i = periods.latest.size() - count; i < periods.latest.size(); ++i) {
+    const Period& period = periods.latest[i];
+    const std::string first = displayTime(period.firstMinutes);
+    rows.push_back(
+        {kind == PeriodKind::Day
+             ? first.substr(0, 10)
+             : fmt::format("{} to {}", first, displayTime(period.latestMinutes).substr(11)),
+         plural(period.matches, "match", "matches"),
+         fmt::format("{}-{}", period.wins, period.losses), periodChange(period)});
+  }
+  appendTable(out, rows, true);
+}
+
+std::string metLine(std::string_view side, const MetPlayer& met) {
+  std::string names;
+  for (const std::string& other : met.otherNames) {
+    names += fmt::format("{}{}", names.empty() ? ", also " : " or ", shownText(other));
+  }
+  return fmt::format("  {:<9}  {} ({}{}): {}, {}-{}, {:.1f}%\n", side,
+                     met.name.empty() ? std::string("unnamed") : shownText(met.name),
+                     shownText(met.playerId), names, plural(met.matches, "match", "matches"),
+                     met.wins, met.losses, met.winRate() * 100);
 }
 
 }  // namespace
@@ -78,21 +115,39 @@ std::string summaryText(const Summary& summary) {
                        streak->length, displayTime(streak->firstMinutes),
                        displayTime(streak->latestMinutes));
   }
+  if (summary.recent && summary.trend.size() > kRecentMatches) {
+    const TrendPoint& now = summary.trend.back();
+    const TrendPoint& before = summary.trend[summary.trend.size() - 1 - kRecentMatches];
+    const auto rate = [](const std::optional<double>& value) {
+      return value ? fmt::format("{:.1f}%", *value * 100) : std::string(kUnknown);
+    };
+    out += fmt::format(
+        "Moving average of {} matches, now (and {} matches before): shooting {} ({}), "
+        "saves {:.2f} ({:.2f}), assists {:.2f} ({:.2f})\n",
+        kRecentMatches, kRecentMatches, rate(now.shootingRate), rate(before.shootingRate),
+        now.saves, before.saves, now.assists, before.assists);
+  }
   if (summary.lastSession) {
-    const Session& session = *summary.lastSession;
-    out += fmt::format("\nLast session: {} to {}, {}, {}-{}, MMR {}",
+    const Period& session = *summary.lastSession;
+    out += fmt::format("\nLast session: {} to {}, {}, {}-{}, MMR {}\n",
                        displayTime(session.firstMinutes), displayTime(session.latestMinutes),
                        plural(session.matches, "match", "matches"), session.wins, session.losses,
-                       ratingChange(session.mmrChange));
-    if (session.ratingChanges.size() > 1) {
-      std::string parts;
-      for (const RatingChange& change : session.ratingChanges) {
-        parts += fmt::format("{}{} {:+g}", parts.empty() ? "" : ", ", shownText(change.playlist),
-                             change.change);
-      }
-      out += fmt::format(" ({})", parts);
+                       periodChange(session));
+  }
+  if (summary.days.total > 1) appendPeriods(out, summary.days, PeriodKind::Day, kPeriodsShown);
+  if (summary.sessions.total > 1) {
+    appendPeriods(out, summary.sessions, PeriodKind::Session, kPeriodsShown);
+  }
+  for (const PlaylistCompanions& met : summary.companions) {
+    if (met.teamMates.empty() && met.opponents.empty()) continue;
+    out += fmt::format("\nMet most often in {} (the player's W-L and win % beside them):\n",
+                       shownText(met.playlist));
+    for (std::size_t i = 0; i < std::min(kMetShown, met.teamMates.size()); ++i) {
+      out += metLine("team-mate", met.teamMates[i]);
     }
-    out += '\n';
+    for (std::size_t i = 0; i < std::min(kMetShown, met.opponents.size()); ++i) {
+      out += metLine("opponent", met.opponents[i]);
+    }
   }
   return out;
 }

@@ -68,7 +68,58 @@ TEST(SummaryText, AlignedPerPlaylistAndOverallThenTheLastSession) {
       "Longest winning streak: 2, 2024-03-07 21:05 to 2024-03-07 21:20\n"
       "Longest losing streak: 1, 2024-03-07 22:00 to 2024-03-07 22:00\n"
       "\n"
-      "Last session: 2024-03-07 21:05 to 2024-03-07 22:00, 3 matches, 2-1, MMR +8.75\n");
+      "Last session: 2024-03-07 21:05 to 2024-03-07 22:00, 3 matches, 2-1, MMR +8.75\n"
+      "\n"
+      "Met most often in Doubles_Ranked (the player's W-L and win % beside them):\n"
+      "  opponent   Cy, the \"3rd\" (PS4|3|0): 2 matches, 2-0, 100.0%\n"
+      "\n"
+      "Met most often in Duel (the player's W-L and win % beside them):\n"
+      "  opponent   Cy, the \"3rd\" (PS4|3|0): 1 match, 0-1, 0.0%\n");
+}
+
+TEST(SummaryText, TheTrendThenTheChangesPerDayAndPerSessionAndWhoWasMet) {
+  History history;
+  std::string text;
+  for (int i = 0; i < 22; ++i) {
+    TestRow ana = kAna;
+    ana.goals = i % 3;
+    ana.saves = i < 2 ? 5 : 1;
+    ana.mmr = i == 5 ? "-1" : fmt::format("{}", 1000 + i * 2);
+    ana.win = i % 4 != 0;
+    TestRow mate{"Blue", i < 21 ? "Bo" : "Bob", 0, "0", 1, ana.win, "Epic|2|0"};
+    // Eight matches on the 7th, a break, five more; nine on the 8th.
+    const int minute = i < 8 ? 20 * 60 + i * 10 : i < 13 ? 23 * 60 + (i - 8) * 10 : 600 + i * 5;
+    text += blockText(
+        fmt::format("03/{:02}/2024 {:02}:{:02}", i < 13 ? 7 : 8, minute / 60, minute % 60),
+        {ana, mate, kCy});
+  }
+  addFile(history, "Doubles", text, 2024);
+  addFile(history, "Duel", blockText("03/08/2024 12:00", {kAna, kCy}), 2024);
+  const std::string summary = summaryText(summaryOf(history));
+  // The trend: goals 20 of 60 shots now, and over the first three matches, 3 of 9.
+  EXPECT_EQ(
+      summary.substr(summary.find("Moving")),
+      "Moving average of 20 matches, now (and 20 matches before): shooting 33.3% (33.3%), saves "
+      "1.05 (3.67), assists 1.00 (1.00)\n"
+      "\n"
+      "Last session: 2024-03-08 11:05 to 2024-03-08 12:00, 10 matches, 8-2, MMR +16 (Doubles +16, "
+      "Duel +0)\n"
+      "\n"
+      "MMR change per day, the latest 2 of 2:\n"
+      "2024-03-07  13 matches  9-4  +26\n"
+      "2024-03-08  10 matches  8-2  +16 (Doubles +16, Duel +0)\n"
+      "\n"
+      "MMR change per session, the latest 3 of 3:\n"
+      "2024-03-07 20:00 to 21:10   8 matches  6-2  +16\n"
+      "2024-03-07 23:00 to 23:40   5 matches  3-2  +10\n"
+      "2024-03-08 11:05 to 12:00  10 matches  8-2  +16 (Doubles +16, Duel +0)\n"
+      "\n"
+      "Met most often in Doubles (the player's W-L and win % beside them):\n"
+      "  team-mate  Bob (Epic|2|0, also Bo): 22 matches, 16-6, 72.7%\n"
+      "  opponent   Cy, the \"3rd\" (PS4|3|0): 22 matches, 16-6, 72.7%\n"
+      "\n"
+      "Met most often in Duel (the player's W-L and win % beside them):\n"
+      "  opponent   Cy, the \"3rd\" (PS4|3|0): 1 match, 1-0, 100.0%\n");
 }
 
 TEST(SummaryText, NothingInANameReachesTheTerminalRaw) {
@@ -191,14 +242,28 @@ TEST(SummaryJson, TheSameFiguresWithNullForWhatIsUnknown) {
   EXPECT_TRUE(document["playlists"][0]["longest_losing_streak_when"].is_null());
   EXPECT_EQ(document["last_session"]["matches"], 3);
   EXPECT_EQ(document["last_session"]["mmr_change_per_playlist"]["Doubles_Ranked"], 8.75);
+  EXPECT_EQ(document["days"]["total"], 1);
+  EXPECT_EQ(document["days"]["latest"][0], document["last_session"]);
+  EXPECT_EQ(document["sessions"]["total"], 1);
+  // The trend at every match; no shot in the window gives null.
+  EXPECT_EQ(document["trend"]["window"], 20);
+  ASSERT_EQ(document["trend"]["points"].size(), 3u);
+  EXPECT_EQ(document["trend"]["points"][2],
+            nlohmann::json::parse(R"({"match": "2024-03-07T22:00", "shooting_rate": )"
+                                  R"(0.4444444444444444, "saves_per_match": 2.0, )"
+                                  R"("assists_per_match": 1.0})"));
+  EXPECT_EQ(document["companions"][1],
+            nlohmann::json::parse(R"({"playlist": "Duel", "team_mates": [], "opponents": )"
+                                  R"([{"player_id": "PS4|3|0", "name": "Cy, the \"3rd\"", )"
+                                  R"("other_names": [], "matches": 1, "wins": 0, "losses": 1, )"
+                                  R"("win_rate": 0.0}]})"));
 }
 
 std::string reportOf(const History& history) {
   const TextId player = *history.find("Steam|1|0");
   const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, {});
   std::ostringstream out;
-  writeHtmlReport(out, history, summarise(history, player, {}, matches), matches,
-                  findCompanions(history, player, matches, 10));
+  writeHtmlReport(out, history, summarise(history, player, {}, matches), matches);
   return out.str();
 }
 
@@ -243,8 +308,9 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   EXPECT_NE(data[0].find("\\u003c!--\\u003cscript>"), std::string::npos);
   const auto document = nlohmann::json::parse(data[0]);
   EXPECT_EQ(document["mmr"][0]["playlist"], "<!--<script>");
-  EXPECT_EQ(document["tables"]["opponents"]["rows"][1],
-            nlohmann::json({"Renamed", "x</script>", "3", "3-0", "100.0%",
+  // Per playlist, by name: in Duel the hostile id was met twice, lately as "Renamed".
+  EXPECT_EQ(document["tables"]["opponents"]["rows"][2],
+            nlohmann::json({"Duel", "Renamed", "x</script>", "2", "2-0", "100.0%",
                             "</script><img src=x onerror=alert(1)>"}));
   // Each listed match carries both sides' lines for its details.
   EXPECT_EQ(document["tables"]["matches"]["rows"][0][11],

@@ -1,5 +1,6 @@
 // Whose statistics, which matches and the figures: owner choice, time order, filters at their
-// boundaries, streaks, ratings that are not ratings, the last session and the people met.
+// boundaries, streaks, ratings that are not ratings, sessions and days with their rating
+// changes, the moving average and the people met.
 
 #include <gtest/gtest.h>
 
@@ -199,7 +200,7 @@ TEST(LastSession, GapsUnderAnHourBeforeTheLatestMatch) {
           match("05/01/2026 10:30", false, "700") + match("05/01/2026 10:40", false, "690"));
   const Summary summary = summaryOf(history);
   ASSERT_TRUE(summary.lastSession);
-  const Session& session = *summary.lastSession;
+  const Period& session = *summary.lastSession;
   // 08:00 to 09:00 is a full hour: the session starts at 09:00.
   EXPECT_EQ(session.firstMinutes, (LocalTime{2026, 5, 1, 9, 0}.minutes()));
   EXPECT_EQ(session.latestMinutes, (LocalTime{2026, 5, 1, 10, 58}.minutes()));
@@ -217,6 +218,109 @@ TEST(LastSession, GapsUnderAnHourBeforeTheLatestMatch) {
   const Summary one = summaryOf(single);
   EXPECT_EQ(one.lastSession->matches, 1u);
   EXPECT_FALSE(one.lastSession->mmrChange);
+}
+
+std::string playedIn(std::string_view playlist, std::string_view time, std::string_view mmr,
+                     bool win = true) {
+  return fmt::format("{}|{}", playlist, match(time, win, mmr));
+}
+
+// Matches of two playlists in time order, each as "playlist|block".
+History historyOf(const std::vector<std::string>& played) {
+  History history;
+  for (const std::string& entry : played) {
+    const std::size_t bar = entry.find('|');
+    addFile(history, entry.substr(0, bar), entry.substr(bar + 1));
+  }
+  return history;
+}
+
+TEST(Periods, ChangeRunsToTheRatingTheNextMatchBeganWith) {
+  // 08:00 | 09:30 09:40 | 10:00 10:30 | 23:50, 00:10 the next day: four sessions over three days.
+  const History history = historyOf({playedIn("Duel", "05/01/2026 08:00", "1000"),
+                                     playedIn("Duel", "05/01/2026 09:30", "1010", false),
+                                     playedIn("Doubles", "05/01/2026 09:40", "700"),
+                                     playedIn("Duel", "05/02/2026 10:00", "1030"),
+                                     playedIn("Duel", "05/02/2026 10:30", "-1"),
+                                     playedIn("Doubles", "05/02/2026 23:50", "690", false),
+                                     playedIn("Duel", "05/03/2026 00:10", "1025", false)});
+  const TextId player = idOf(history, "Steam|1|0");
+  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, {});
+  const auto changes = [](const Period& period) {
+    std::string text;
+    for (const RatingChange& change : period.ratingChanges) {
+      text += fmt::format("{} {:+g}; ", change.playlist, change.change);
+    }
+    return text + fmt::format("{}", period.mmrChange.value_or(-9999));
+  };
+
+  const Periods sessions = periodsOf(history, matches, PeriodKind::Session, 10);
+  ASSERT_EQ(sessions.total, 4u);
+  ASSERT_EQ(sessions.latest.size(), 4u);
+  EXPECT_EQ(changes(sessions.latest[0]), "Duel +10; 10");
+  EXPECT_EQ(changes(sessions.latest[1]), "Doubles -10; Duel +20; 10");
+  EXPECT_EQ(changes(sessions.latest[2]), "Duel -5; -5");
+  EXPECT_EQ(changes(sessions.latest[3]), "Doubles +0; Duel +0; 0");
+  EXPECT_EQ(sessions.latest[1].matches, 2u);
+  EXPECT_EQ(sessions.latest[1].wins, 1u);
+  EXPECT_EQ(isoTime(sessions.latest[3].firstMinutes), "2026-05-02T23:50");
+  EXPECT_EQ(isoTime(sessions.latest[3].latestMinutes), "2026-05-03T00:10");
+
+  // Days split at midnight; their changes add up to each playlist's.
+  const Periods days = periodsOf(history, matches, PeriodKind::Day, 10);
+  ASSERT_EQ(days.total, 3u);
+  EXPECT_EQ(changes(days.latest[0]), "Doubles -10; Duel +30; 20");
+  EXPECT_EQ(changes(days.latest[1]), "Doubles +0; Duel -5; -5");
+  EXPECT_EQ(changes(days.latest[2]), "Duel +0; 0");
+  EXPECT_EQ(days.latest[1].matches, 3u);
+
+  // Only the latest are kept, and they still see the later ones.
+  const Periods two = periodsOf(history, matches, PeriodKind::Session, 2);
+  EXPECT_EQ(two.total, 4u);
+  ASSERT_EQ(two.latest.size(), 2u);
+  EXPECT_EQ(changes(two.latest[0]), "Duel -5; -5");
+  EXPECT_EQ(isoTime(two.latest[0].firstMinutes), "2026-05-02T10:00");
+
+  const Summary summary = summarise(history, player, {}, matches);
+  EXPECT_EQ(summary.sessions.total, 4u);
+  EXPECT_EQ(summary.days.total, 3u);
+  EXPECT_EQ(changes(*summary.lastSession), "Doubles +0; Duel +0; 0");
+  EXPECT_TRUE(periodsOf(history, {}, PeriodKind::Day, 10).latest.empty());
+}
+
+TEST(Trend, AMovingAverageOverTheLatest20) {
+  History history;
+  std::string text;
+  for (int i = 0; i < 25; ++i) {
+    TestRow own{"Blue", "Ana", i, "1000", 1, true, "Steam|1|0"};
+    own.saves = i % 2;
+    own.shots = i < 2 ? 0 : 4;
+    text += blockText(fmt::format("05/01/2026 {:02}:{:02}", 10 + i / 6, i % 6 * 10), {own});
+  }
+  addFile(history, "Duel", text);
+  const TextId player = idOf(history, "Steam|1|0");
+  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, {});
+  const std::vector<TrendPoint> all = movingAverages(history, matches);
+  ASSERT_EQ(all.size(), 25u);
+  // No shot yet: no rate; then over every match so far, up to the 20th.
+  EXPECT_FALSE(all[0].shootingRate);
+  EXPECT_FALSE(all[1].shootingRate);
+  EXPECT_DOUBLE_EQ(*all[2].shootingRate, 3.0 / 4);
+  EXPECT_DOUBLE_EQ(all[1].saves, 0.5);
+  EXPECT_DOUBLE_EQ(*all[19].shootingRate, 190.0 / 72);
+  // From the 21st, the window moves: matches 5 to 24.
+  EXPECT_DOUBLE_EQ(*all[24].shootingRate, 290.0 / 80);
+  EXPECT_DOUBLE_EQ(all[24].saves, 10.0 / 20);
+  EXPECT_DOUBLE_EQ(all[24].assists, 1);
+  EXPECT_EQ(isoTime(all[24].minutes), "2026-05-01T14:00");
+
+  // Started part way, the same values.
+  const std::vector<TrendPoint> tail = movingAverages(history, matches, 22);
+  ASSERT_EQ(tail.size(), 3u);
+  EXPECT_DOUBLE_EQ(*tail[0].shootingRate, *all[22].shootingRate);
+  EXPECT_DOUBLE_EQ(*tail[2].shootingRate, *all[24].shootingRate);
+  EXPECT_TRUE(movingAverages(history, matches, 25).empty());
+  EXPECT_EQ(summarise(history, player, {}, matches).trend.size(), 25u);
 }
 
 TEST(Companions, TeamMatesAndOpponentsWithThePlayersResults) {
@@ -243,6 +347,28 @@ TEST(Companions, TeamMatesAndOpponentsWithThePlayersResults) {
   EXPECT_EQ(met.opponents[0].wins, 2u);
   EXPECT_EQ(met.opponents[1].matches, 1u);
   EXPECT_EQ(findCompanions(history, player, matches, 1).opponents.size(), 1u);
+
+  // Per playlist, by name, each with the names the id has used besides the latest.
+  const TestRow boOpposite{"Blue", "Bob", 0, "0", 0, false, "Epic|2|0"};
+  addFile(history, "Chaos", blockText("05/01/2026 10:00", {ana, boOpposite}));
+  const std::vector<PlaylistCompanions> perPlaylist =
+      companionsPerPlaylist(history, player, findPlayerMatches(history, player, {}));
+  ASSERT_EQ(perPlaylist.size(), 2u);
+  EXPECT_EQ(perPlaylist[0].playlist, "Chaos");
+  EXPECT_TRUE(perPlaylist[0].teamMates.empty());
+  ASSERT_EQ(perPlaylist[0].opponents.size(), 1u);
+  EXPECT_EQ(perPlaylist[0].opponents[0].name, "Bob");
+  EXPECT_EQ(perPlaylist[0].opponents[0].wins, 1u);
+  EXPECT_DOUBLE_EQ(perPlaylist[0].opponents[0].winRate(), 1.0);
+  EXPECT_EQ(perPlaylist[1].playlist, "Doubles");
+  ASSERT_EQ(perPlaylist[1].teamMates.size(), 1u);
+  const MetPlayer& mate = perPlaylist[1].teamMates[0];
+  EXPECT_EQ(mate.playerId, "Epic|2|0");
+  EXPECT_EQ(mate.name, "Bo2");
+  EXPECT_EQ(mate.otherNames, (std::vector<std::string>{"Bo"}));
+  EXPECT_EQ(mate.matches, 2u);
+  EXPECT_EQ(mate.wins, 2u);
+  EXPECT_EQ(mate.losses, 0u);
 }
 
 }  // namespace

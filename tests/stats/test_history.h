@@ -22,12 +22,14 @@ struct TestRow {
   bool win = true;
   std::string_view id = "Steam|1|0";
   int score = 100;
+  int saves = 2;
+  int shots = 3;
 };
 
 inline std::string rowLine(const TestRow& row, std::string_view timestamp) {
-  return fmt::format("{}, {}, {}, 1, 2, 3, 4, {}, {}, {}, {}, {}, {}\n", row.colour, row.name,
-                     row.goals, row.score, row.mmr, row.teamGoals, row.win ? "WIN" : "LOSS",
-                     timestamp, row.id);
+  return fmt::format("{}, {}, {}, 1, {}, {}, 4, {}, {}, {}, {}, {}, {}\n", row.colour, row.name,
+                     row.goals, row.saves, row.shots, row.score, row.mmr, row.teamGoals,
+                     row.win ? "WIN" : "LOSS", timestamp, row.id);
 }
 
 inline std::string blockText(std::string_view timestamp, const std::vector<TestRow>& rows) {
