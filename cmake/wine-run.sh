@@ -33,4 +33,19 @@ fi
     wine cmd.exe /c exit </dev/null >/dev/null 2>&1 9>&-
   fi
 ) 9>"$WINEPREFIX.lock"
-exec wine "$@"
+# Under parallel load, about one wine start in a few thousand ends at once with status 1 and no
+# output, before the program runs (none of ours exits 1 without saying why). Such a start is
+# made once more; each is logged in $WINEPREFIX.retries. The output goes through files for it.
+out=$(mktemp) && err=$(mktemp) || exit 125
+trap 'rm -f "$out" "$err"' EXIT
+for attempt in 1 2; do
+  wine "$@" </dev/null >"$out" 2>"$err"
+  status=$?
+  if [ "$status" -ne 1 ] || [ -s "$out" ] || [ -s "$err" ] || [ "$attempt" -eq 2 ]; then
+    break
+  fi
+  echo "$(date -u +%FT%TZ) wine $*: status 1 with no output; started again" >>"$WINEPREFIX.retries"
+done
+cat "$out"
+cat "$err" >&2
+exit "$status"

@@ -84,7 +84,8 @@ TEST(SummaryText, TheTrendThenTheChangesPerDayAndPerSessionAndWhoWasMet) {
     TestRow ana = kAna;
     ana.goals = i % 3;
     ana.saves = i < 2 ? 5 : 1;
-    ana.mmr = i == 5 ? "-1" : fmt::format("{}", 1000 + i * 2);
+    const std::string mmr = i == 5 ? "-1" : fmt::format("{}", 1000 + i * 2);
+    ana.mmr = mmr;
     ana.win = i % 4 != 0;
     TestRow mate{"Blue", i < 21 ? "Bo" : "Bob", 0, "0", 1, ana.win, "Epic|2|0"};
     // Eight matches on the 7th, a break, five more; nine on the 8th.
