@@ -42,17 +42,21 @@ std::vector<std::string> figureCells(const Figures& figures) {
                             figures.currentStreak.length)};
 }
 
+std::string playlistChanges(const Period& period) {
+  std::string parts;
+  if (period.ratingChanges.size() < 2) return parts;
+  for (const RatingChange& change : period.ratingChanges) {
+    parts += fmt::format("{}{} {:+g}", parts.empty() ? "" : ", ", shownText(change.playlist),
+                         change.change);
+  }
+  return parts;
+}
+
 std::string periodChange(const Period& period) {
   std::string text =
       period.mmrChange ? fmt::format("{:+g}", *period.mmrChange) : std::string(kUnknown);
-  if (period.ratingChanges.size() > 1) {
-    std::string parts;
-    for (const RatingChange& change : period.ratingChanges) {
-      parts += fmt::format("{}{} {:+g}", parts.empty() ? "" : ", ", shownText(change.playlist),
-                           change.change);
-    }
-    text += fmt::format(" ({})", parts);
-  }
+  const std::string parts = playlistChanges(period);
+  if (!parts.empty()) text += fmt::format(" ({})", parts);
   return text;
 }
 

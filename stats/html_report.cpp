@@ -206,7 +206,7 @@ th, td { padding: 3px 8px; border-bottom: 1px solid #e3e5ea; white-space: nowrap
 th { text-align: left; background: #eceef2; position: sticky; top: 0; }
 td.n { text-align: right; font-variant-numeric: tabular-nums; }
 /* A long name wraps instead of pushing its table off the page. */
-td.t { white-space: normal; overflow-wrap: anywhere; max-width: 22em; }
+td.t { white-space: normal; overflow-wrap: anywhere; min-width: 9em; max-width: 22em; }
 tr.opens { cursor: pointer; }
 tr.details > td { background: #f6f7f9; padding: 4px 4px 8px 24px; }
 td.win { color: #1b7f2a; font-weight: 600; }
@@ -351,7 +351,8 @@ json periodTable(const Periods& periods, PeriodKind kind) {
   json tableData = tableJson({{kind == PeriodKind::Day ? "day" : "session", "t"},
                               {"matches", "n"},
                               {"W-L", "n"},
-                              {"MMR change", "n"}});
+                              {"MMR change", "n"},
+                              {"per playlist", "t"}});
   for (auto period = periods.latest.rbegin(); period != periods.latest.rend(); ++period) {
     const std::string first = displayTime(period->firstMinutes);
     tableData["rows"].push_back(
@@ -359,7 +360,8 @@ json periodTable(const Periods& periods, PeriodKind kind) {
              ? first.substr(0, 10)
              : fmt::format("{} to {}", first, displayTime(period->latestMinutes).substr(11)),
          fmt::format("{}", period->matches), fmt::format("{}-{}", period->wins, period->losses),
-         periodChange(*period)});
+         period->mmrChange ? fmt::format("{:+g}", *period->mmrChange) : std::string(kUnknown),
+         playlistChanges(*period)});
   }
   return tableData;
 }
@@ -568,7 +570,8 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
       "<h2>MMR change</h2>\n<p class=\"lead\">Per day and per session (matches less than an "
       "hour apart), latest first: from the rating the first match began with to the one the "
       "playlist's next match began with (the latest, where none came later), so the days add up "
-      "to the playlist's change; with several playlists, each in brackets. The latest {} of each."
+      "to the playlist's change; with several playlists, each one's beside it. The latest {} of "
+      "each."
       "</p>\n<div class=\"side\"><h3>Per day</h3><div data-table=\"days\" data-page=\"50\">"
       "</div></div>\n<div class=\"side\"><h3>Per session</h3><div data-table=\"sessions\" "
       "data-page=\"50\"></div></div>\n",

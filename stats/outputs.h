@@ -33,6 +33,8 @@ std::vector<std::string> figureCells(const Figures& figures);
 // A period's rating change, and where more than one playlist changed, each:
 // "+10 (Doubles -10, Duel +20)".
 std::string periodChange(const Period& period);
+// Only the part in brackets, "Doubles -10, Duel +20"; empty for one playlist or none.
+std::string playlistChanges(const Period& period);
 
 // An aligned table per playlist and overall, then the last session.
 std::string summaryText(const Summary& summary);

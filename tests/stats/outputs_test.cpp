@@ -349,7 +349,25 @@ TEST(HtmlReport, TheLatestMatchesListedAndEveryTableFromTheData) {
   EXPECT_EQ(document["tables"]["summary"]["rows"][1][0], "all");
   EXPECT_EQ(document["tables"]["summary"]["rows"][0][12], "1204.5");
   EXPECT_EQ(document["tables"]["summary"]["rows"][1][12], "none");  // ratings are per playlist
+  // A day, and a session, for each of the 11 days; the latest first, the split per playlist
+  // empty with one playlist.
+  const auto& days = document["tables"]["days"]["rows"];
+  ASSERT_EQ(days.size(), 11u);
+  EXPECT_EQ(days[0], nlohmann::json({"2024-03-11", "3", "3-0", "+0", ""}));
+  EXPECT_EQ(days[10][0], "2024-03-01");
+  EXPECT_EQ(document["tables"]["sessions"]["rows"][0][0], "2024-03-11 10:00 to 10:10");
+  EXPECT_EQ(document["tables"]["opponents"]["rows"][0],
+            nlohmann::json({"Duel", "Cy, the \"3rd\"", "PS4|3|0", "1003", "1003-0", "100.0%", ""}));
+  // The moving average: each line thinned to its third of the points, the ends kept.
+  const auto& shooting = document["trend"]["shooting"];
+  ASSERT_EQ(shooting.size(), kChartPoints / 3);
+  const std::int64_t firstMs = LocalTime{2024, 3, 1, 10, 0}.minutes() * 60000;
+  const std::int64_t latestMs = LocalTime{2024, 3, 11, 10, 10}.minutes() * 60000;
+  EXPECT_EQ(shooting[0], nlohmann::json({firstMs, 0.0}));
+  EXPECT_EQ(shooting[kChartPoints / 3 - 1][0], latestMs);
+  EXPECT_EQ(document["trend"]["saves"].size(), kChartPoints / 3);
   // The charts come before every table in the page.
+  EXPECT_LT(html.find("id=\"trend-chart\""), html.find("data-table=\"summary\""));
   EXPECT_LT(html.find("id=\"mmr-chart\""), html.find("data-table=\"summary\""));
 }
 
