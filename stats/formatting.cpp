@@ -34,8 +34,8 @@ std::vector<std::string> figureCells(const Figures& figures) {
           optional(figures.firstMmr, "{:g}"),
           optional(figures.latestMmr, "{:g}"),
           optional(figures.peakMmr, "{:g}"),
-          optional(figures.mmrChange, "{:+g}"),
-          fmt::format("{}", figures.longestWinStreak),
+          ratingChangeText(figures.mmrChange),
+          fmt::format("{}", figures.longestWins.length),
           figures.currentStreak.length == 0
               ? std::string(kUnknown)
               : fmt::format("{}{}", figures.currentStreak.win ? 'W' : 'L',
@@ -52,9 +52,18 @@ std::string playlistChanges(const Period& period) {
   return parts;
 }
 
+std::string ratingChangeText(const std::optional<double>& change) {
+  return change ? fmt::format("{:+g}", *change) : std::string(kUnknown);
+}
+
+std::string periodLabel(const Period& period, PeriodKind kind) {
+  const std::string first = displayTime(period.firstMinutes);
+  if (kind == PeriodKind::Day) return first.substr(0, 10);
+  return fmt::format("{} to {}", first, displayTime(period.latestMinutes).substr(11));
+}
+
 std::string periodChange(const Period& period) {
-  std::string text =
-      period.mmrChange ? fmt::format("{:+g}", *period.mmrChange) : std::string(kUnknown);
+  std::string text = ratingChangeText(period.mmrChange);
   const std::string parts = playlistChanges(period);
   if (!parts.empty()) text += fmt::format(" ({})", parts);
   return text;

@@ -354,14 +354,9 @@ json periodTable(const Periods& periods, PeriodKind kind) {
                               {"MMR change", "n"},
                               {"per playlist", "t"}});
   for (auto period = periods.latest.rbegin(); period != periods.latest.rend(); ++period) {
-    const std::string first = displayTime(period->firstMinutes);
-    tableData["rows"].push_back(
-        {kind == PeriodKind::Day
-             ? first.substr(0, 10)
-             : fmt::format("{} to {}", first, displayTime(period->latestMinutes).substr(11)),
-         fmt::format("{}", period->matches), fmt::format("{}-{}", period->wins, period->losses),
-         period->mmrChange ? fmt::format("{:+g}", *period->mmrChange) : std::string(kUnknown),
-         playlistChanges(*period)});
+    tableData["rows"].push_back({periodLabel(*period, kind), fmt::format("{}", period->matches),
+                                 fmt::format("{}-{}", period->wins, period->losses),
+                                 ratingChangeText(period->mmrChange), playlistChanges(*period)});
   }
   return tableData;
 }
@@ -528,8 +523,8 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
                        displayTime(streak->latestMinutes));
   }
   out += ". Made by tallyrig-stats from the statistics files.</p>\n";
-  if (summary.lastSession) {
-    const Period& session = *summary.lastSession;
+  if (const Period* last = summary.lastSession()) {
+    const Period& session = *last;
     out += fmt::format("<p>Last session: {} to {}, {}, {}-{}, MMR {}.</p>\n",
                        displayTime(session.firstMinutes), displayTime(session.latestMinutes),
                        plural(session.matches, "match", "matches"), session.wins, session.losses,

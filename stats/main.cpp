@@ -229,16 +229,15 @@ int main(int argc, char** argv) {
                  "Whose statistics, by PLAYERID text (default: the id in the first row of the "
                  "most blocks, the files' owner)")
       ->type_name("ID");
+  const auto isoDate = [](const std::string& text) {
+    return parseIsoDate(text) ? std::string() : "expected a date as YYYY-MM-DD, got " + text;
+  };
   app.add_option("--since", options.since, "Only matches on or after this day")
       ->type_name("YYYY-MM-DD")
-      ->check([](const std::string& text) {
-        return parseIsoDate(text) ? std::string() : "expected a date as YYYY-MM-DD, got " + text;
-      });
+      ->check(isoDate);
   app.add_option("--until", options.until, "Only matches on or before this day")
       ->type_name("YYYY-MM-DD")
-      ->check([](const std::string& text) {
-        return parseIsoDate(text) ? std::string() : "expected a date as YYYY-MM-DD, got " + text;
-      });
+      ->check(isoDate);
   app.add_option("--playlist", options.playlists,
                  "Only this playlist, by the file's base name in any case (for example "
                  "doubles_ranked); give it again for more than one")
@@ -338,7 +337,7 @@ int main(int argc, char** argv) {
   }
 
   std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);
-  keepLatest(matches, history, filters);
+  keepLatest(matches, filters);
   if (matches.empty()) {
     say(fmt::format("no match of {} {}", shownText(history.text(player)),
                     !filters.playlists.empty() || filters.since || filters.until || filters.last

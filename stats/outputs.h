@@ -30,6 +30,10 @@ inline constexpr std::array<std::string_view, 18> kFigureColumns = {
     "assists",   "saves",      "shots",    "shooting %", "demos",      "score",
     "MMR first", "MMR latest", "MMR peak", "change",     "win streak", "now"};
 std::vector<std::string> figureCells(const Figures& figures);
+// "+8.75", or "none" for a change the files do not give.
+std::string ratingChangeText(const std::optional<double>& change);
+// "2024-03-07" for a day, "2024-03-07 21:05 to 22:40" for a session.
+std::string periodLabel(const Period& period, PeriodKind kind);
 // A period's rating change, and where more than one playlist changed, each:
 // "+10 (Doubles -10, Duel +20)".
 std::string periodChange(const Period& period);

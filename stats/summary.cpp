@@ -39,7 +39,17 @@ void addMatch(Figures& figures, const Row& row, std::int64_t minutes) {
   streak.latestMinutes = minutes;
   Streak& longest = row.win ? figures.longestWins : figures.longestLosses;
   if (streak.length > longest.length) longest = streak;
-  if (row.win) figures.longestWinStreak = std::max(figures.longestWinStreak, streak.length);
+}
+
+// A rating belongs to one playlist: across playlists only the changes add up.
+void ratingsAcross(Figures& across, const std::map<std::string, Figures>& byPlaylist) {
+  across.firstMmr.reset();
+  across.latestMmr.reset();
+  across.peakMmr.reset();
+  across.mmrChange.reset();
+  for (const auto& [name, figures] : byPlaylist) {
+    if (figures.mmrChange) across.mmrChange = across.mmrChange.value_or(0) + *figures.mmrChange;
+  }
 }
 
 std::int64_t dayOf(const LocalDate& date) {
@@ -69,7 +79,7 @@ bool Filters::admits(const History& history, const Match& match) const {
   return !since || match.minutes >= dayOf(*since);
 }
 
-void keepLatest(std::vector<PlayerMatch>& matches, const History&, Filters& filters) {
+void keepLatest(std::vector<PlayerMatch>& matches, Filters& filters) {
   if (!filters.last) return;
   if (matches.size() > *filters.last) {
     matches.erase(matches.begin(), matches.end() - static_cast<std::ptrdiff_t>(*filters.last));
@@ -139,17 +149,8 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
     addMatch(figures, row, match.minutes);
     addMatch(summary.overall, row, match.minutes);
   }
-  // A rating belongs to one playlist: across playlists only the changes add up.
-  summary.overall.firstMmr.reset();
-  summary.overall.latestMmr.reset();
-  summary.overall.mmrChange.reset();
-  summary.overall.peakMmr.reset();
-  for (auto& [name, figures] : byPlaylist) {
-    if (figures.mmrChange) {
-      summary.overall.mmrChange = summary.overall.mmrChange.value_or(0) + *figures.mmrChange;
-    }
-    summary.playlists.push_back(std::move(figures));
-  }
+  ratingsAcross(summary.overall, byPlaylist);
+  for (auto& [name, figures] : byPlaylist) summary.playlists.push_back(std::move(figures));
 
   if (matches.size() > kRecentMatches) {
     Figures& recent = summary.recent.emplace();
@@ -161,19 +162,12 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
       addMatch(recent, row, match.minutes);
       addMatch(recentByPlaylist[history.playlists[match.playlist]], row, match.minutes);
     }
-    recent.firstMmr.reset();
-    recent.latestMmr.reset();
-    recent.peakMmr.reset();
-    recent.mmrChange.reset();
-    for (const auto& [name, figures] : recentByPlaylist) {
-      if (figures.mmrChange) recent.mmrChange = recent.mmrChange.value_or(0) + *figures.mmrChange;
-    }
+    ratingsAcross(recent, recentByPlaylist);
   }
 
   if (matches.empty()) return summary;
   summary.sessions = periodsOf(history, matches, PeriodKind::Session, kPeriodsKept);
   summary.days = periodsOf(history, matches, PeriodKind::Day, kPeriodsKept);
-  summary.lastSession = summary.sessions.latest.back();
   summary.trend =
       movingAverages(history, matches, matches.size() - std::min(matches.size(), kTrendKept));
   summary.companions = companionsPerPlaylist(history, player, matches);

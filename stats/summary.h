@@ -47,7 +47,7 @@ std::vector<PlayerMatch> findPlayerMatches(const History& history, TextId player
 
 // With filters.last: keeps the latest so many of `matches` and makes the filters admit only
 // those (the CSV export asks the filters, not the list).
-void keepLatest(std::vector<PlayerMatch>& matches, const History& history, Filters& filters);
+void keepLatest(std::vector<PlayerMatch>& matches, Filters& filters);
 
 // -1 marks a row the game never filled and 0 a player whose rating was not read: only a
 // finite value above 0 is a rating.
@@ -76,7 +76,6 @@ struct Figures {
   std::optional<double> mmrChange;
   std::optional<double> peakMmr;  // the highest rating, first reached at peakMinutes
   std::int64_t peakMinutes = 0;
-  std::size_t longestWinStreak = 0;
   Streak longestWins;  // the first of the longest, if several are as long
   Streak longestLosses;
   Streak currentStreak;
@@ -170,13 +169,17 @@ struct Summary {
   // The latest kRecentMatches as one, like overall: the moving average's latest value, beside
   // "all" for the trend. Only when there are more matches than that.
   std::optional<Figures> recent;
-  std::optional<Period> lastSession;
   Periods sessions;
   Periods days;
   // The moving average at the latest kTrendKept matches, oldest first.
   std::vector<TrendPoint> trend;
   // The players met most often, per playlist by name, at most kCompanionsKept a side.
   std::vector<PlaylistCompanions> companions;
+
+  // The latest session; nothing without a match.
+  const Period* lastSession() const {
+    return sessions.latest.empty() ? nullptr : &sessions.latest.back();
+  }
 };
 
 Summary summarise(const History& history, TextId player, const Filters& filters,

@@ -39,7 +39,7 @@ json figuresJson(const Figures& figures) {
       {"mmr_peak", optionalNumber(figures.peakMmr)},
       {"mmr_peak_when", figures.peakMmr ? json(isoTime(figures.peakMinutes)) : json(nullptr)},
       {"shooting_rate", optionalNumber(figures.shootingRate())},
-      {"longest_win_streak", figures.longestWinStreak},
+      {"longest_win_streak", figures.longestWins.length},
       {"longest_win_streak_when", streakWhen(figures.longestWins)},
       {"longest_losing_streak", figures.longestLosses.length},
       {"longest_losing_streak_when", streakWhen(figures.longestLosses)},
@@ -97,7 +97,8 @@ std::string summaryJson(const Summary& summary) {
     entry.update(figuresJson(figures));
     playlists.push_back(std::move(entry));
   }
-  json session = summary.lastSession ? periodJson(*summary.lastSession) : json(nullptr);
+  const Period* last = summary.lastSession();
+  json session = last != nullptr ? periodJson(*last) : json(nullptr);
   json trend = json::array();
   for (const TrendPoint& point : summary.trend) {
     trend.push_back({{"match", isoTime(point.minutes)},

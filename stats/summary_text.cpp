@@ -41,13 +41,8 @@ void appendPeriods(std::string& out, const Periods& periods, PeriodKind kind, st
   std::vector<std::vector<std::string>> rows;
   for (std::size_t i = periods.latest.size() - count; i < periods.latest.size(); ++i) {
     const Period& period = periods.latest[i];
-    const std::string first = displayTime(period.firstMinutes);
-    rows.push_back(
-        {kind == PeriodKind::Day
-             ? first.substr(0, 10)
-             : fmt::format("{} to {}", first, displayTime(period.latestMinutes).substr(11)),
-         plural(period.matches, "match", "matches"),
-         fmt::format("{}-{}", period.wins, period.losses), periodChange(period)});
+    rows.push_back({periodLabel(period, kind), plural(period.matches, "match", "matches"),
+                    fmt::format("{}-{}", period.wins, period.losses), periodChange(period)});
   }
   appendTable(out, rows, true);
 }
@@ -127,8 +122,8 @@ std::string summaryText(const Summary& summary) {
         kRecentMatches, kRecentMatches, rate(now.shootingRate), rate(before.shootingRate),
         now.saves, before.saves, now.assists, before.assists);
   }
-  if (summary.lastSession) {
-    const Period& session = *summary.lastSession;
+  if (const Period* last = summary.lastSession()) {
+    const Period& session = *last;
     out += fmt::format("\nLast session: {} to {}, {}, {}-{}, MMR {}\n",
                        displayTime(session.firstMinutes), displayTime(session.latestMinutes),
                        plural(session.matches, "match", "matches"), session.wins, session.losses,

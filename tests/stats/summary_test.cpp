@@ -110,7 +110,7 @@ TEST(Figures, CountsAveragesAndStreaks) {
   EXPECT_DOUBLE_EQ(all.winRate(), 5.0 / 8);
   EXPECT_DOUBLE_EQ(all.perMatch(all.goals), 10.0 / 8);
   EXPECT_DOUBLE_EQ(all.perMatch(all.demos), 4);
-  EXPECT_EQ(all.longestWinStreak, 3u);
+  EXPECT_EQ(all.longestWins.length, 3u);
   EXPECT_FALSE(all.currentStreak.win);
   EXPECT_EQ(all.currentStreak.length, 2u);
   // The longest runs and when: wins from 13:00 to 15:00; of the losses, the later run is longer.
@@ -199,8 +199,8 @@ TEST(LastSession, GapsUnderAnHourBeforeTheLatestMatch) {
   addFile(history, "Doubles",
           match("05/01/2026 10:30", false, "700") + match("05/01/2026 10:40", false, "690"));
   const Summary summary = summaryOf(history);
-  ASSERT_TRUE(summary.lastSession);
-  const Period& session = *summary.lastSession;
+  ASSERT_TRUE(summary.lastSession());
+  const Period& session = *summary.lastSession();
   // 08:00 to 09:00 is a full hour: the session starts at 09:00.
   EXPECT_EQ(session.firstMinutes, (LocalTime{2026, 5, 1, 9, 0}.minutes()));
   EXPECT_EQ(session.latestMinutes, (LocalTime{2026, 5, 1, 10, 58}.minutes()));
@@ -216,8 +216,8 @@ TEST(LastSession, GapsUnderAnHourBeforeTheLatestMatch) {
   History single;
   addFile(single, "Duel", match("05/01/2026 08:00", true, "-1"));
   const Summary one = summaryOf(single);
-  EXPECT_EQ(one.lastSession->matches, 1u);
-  EXPECT_FALSE(one.lastSession->mmrChange);
+  EXPECT_EQ(one.lastSession()->matches, 1u);
+  EXPECT_FALSE(one.lastSession()->mmrChange);
 }
 
 std::string playedIn(std::string_view playlist, std::string_view time, std::string_view mmr,
@@ -284,7 +284,7 @@ TEST(Periods, ChangeRunsToTheRatingTheNextMatchBeganWith) {
   const Summary summary = summarise(history, player, {}, matches);
   EXPECT_EQ(summary.sessions.total, 4u);
   EXPECT_EQ(summary.days.total, 3u);
-  EXPECT_EQ(changes(*summary.lastSession), "Doubles +0; Duel +0; 0");
+  EXPECT_EQ(changes(*summary.lastSession()), "Doubles +0; Duel +0; 0");
   EXPECT_TRUE(periodsOf(history, {}, PeriodKind::Day, 10).latest.empty());
 }
 
