@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cwctype>
@@ -45,7 +46,7 @@ struct Options {
   std::optional<std::string> since;
   std::optional<std::string> until;
   std::vector<std::string> playlists;
-  std::optional<std::size_t> last;
+  std::optional<std::string> last;
   std::optional<std::string> html;
   std::optional<std::string> csv;
   std::optional<std::string> json;
@@ -206,6 +207,51 @@ bool writeOutput(const std::string& path, Write write) {
   return true;
 }
 
+int usageError(const std::string& message) {
+  say(message);
+  return kUsage;
+}
+
+// Digits only: CLI11 would take "1e3" and "+4", and name its range in 309 digits.
+std::optional<std::size_t> wholeNumber(const std::string& text) {
+  std::size_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+// Whose figures follow, and where other local players wrote matches too, who they are and how
+// to see them: a demo over several players' matches must not read as matches lost.
+std::string ownerMessage(const History& history, const OwnerChoice& owner) {
+  const std::string shown = shownText(history.text(owner.player));
+  if (owner.firstRows == history.matches.size()) {
+    return fmt::format("statistics of {}, the local player of all {}", shown,
+                       plural(history.matches.size(), "match", "matches"));
+  }
+  std::vector<std::pair<TextId, std::size_t>> others;
+  for (const Match& match : history.matches) {
+    const TextId id = history.rows[match.firstRow].playerId;
+    if (id == owner.player) continue;
+    const auto found = std::find_if(others.begin(), others.end(),
+                                    [&](const auto& other) { return other.first == id; });
+    if (found == others.end()) {
+      others.emplace_back(id, 1);
+    } else {
+      ++found->second;
+    }
+  }
+  std::string listed;
+  for (std::size_t i = 0; i < others.size() && i < 5; ++i) {
+    listed += fmt::format("{}{} ({})", i == 0 ? "" : ", ", shownText(history.text(others[i].first)),
+                          plural(others[i].second, "match", "matches"));
+  }
+  if (others.size() > 5) listed += fmt::format(" and {} more", others.size() - 5);
+  return fmt::format(
+      "statistics of {}, the local player of {} of {} matches; in the rest it was {}; "
+      "--player ID shows another",
+      shown, owner.firstRows, history.matches.size(), listed);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -245,8 +291,7 @@ int main(int argc, char** argv) {
       ->allow_extra_args(false);
   app.add_option("--last", options.last,
                  "Only the player's latest N matches of those the other filters admit")
-      ->type_name("N")
-      ->check(CLI::PositiveNumber);
+      ->type_name("N");
   app.add_option("--html", options.html, "Write an HTML report with charts to FILE")
       ->type_name("FILE");
   app.add_option("--csv", options.csv, "Write every row as RFC 4180 CSV to FILE")
@@ -271,10 +316,24 @@ int main(int argc, char** argv) {
   const fs::path statisticsFolder = dataDir / "Tallyrig";
   const std::vector<std::pair<std::string, std::optional<std::string>>> outputs = {
       {"--html", options.html}, {"--csv", options.csv}, {"--json", options.json}};
+  std::optional<std::size_t> last;
+  if (options.last) {
+    last = wholeNumber(*options.last);
+    if (!last || *last == 0) return usageError("--last takes a whole number of at least 1");
+  }
+  if (options.csvRaw && !options.csv) {
+    return usageError("--csv-raw changes only the CSV export: give --csv FILE too");
+  }
   const StatisticsTree tree = statisticsTree(statisticsFolder);
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const auto& [flag, path] = outputs[i];
     if (!path) continue;
+    if (path->empty()) return usageError(fmt::format("{} needs a file name, got an empty one", flag));
+    std::error_code error;
+    if (fs::is_directory(fs::path(*path), error)) {
+      return usageError(fmt::format("{} {}: that is a folder; name a file to write", flag,
+                                    shownText(*path)));
+    }
     if (const auto reason = reachesStatistics(fs::path(*path), tree)) {
       say(fmt::format("{} {}: {}", flag, shownText(*path), *reason));
       return kUsage;
@@ -292,7 +351,24 @@ int main(int argc, char** argv) {
   if (options.since) filters.since = parseIsoDate(*options.since);
   if (options.until) filters.until = parseIsoDate(*options.until);
   filters.playlists = options.playlists;
-  filters.last = options.last;
+  filters.last = last;
+
+  std::error_code error;
+  if (!fs::is_directory(dataDir, error)) {
+    say(fmt::format("no folder named {}; --data-dir names the folder that holds Tallyrig/",
+                    displayPath(dataDir)));
+    return kNothingRead;
+  }
+  // The likeliest mistake: naming the statistics folder itself, or a year folder in it.
+  fs::path named = dataDir.lexically_normal();
+  if (!named.has_filename()) named = named.parent_path();
+  for (fs::path folder = named; !fs::exists(statisticsFolder, error) && folder.has_filename();
+       folder = folder.parent_path()) {
+    if (!sameName(displayPath(folder.filename()), "Tallyrig")) continue;
+    say(fmt::format("{} holds no Tallyrig folder; did you mean --data-dir {}?", displayPath(dataDir),
+                    displayPath(folder.has_parent_path() ? folder.parent_path() : fs::path("."))));
+    return kNothingRead;
+  }
 
   const WarningSink warn = [](const std::string& message) {
     std::fprintf(stderr, "%s\n", shownText(message).c_str());
@@ -331,9 +407,7 @@ int main(int argc, char** argv) {
   } else {
     const OwnerChoice owner = *chooseOwner(history);
     player = owner.player;
-    say(fmt::format(
-        "statistics of {}, the first row of {} of {} matches (--player chooses another)",
-        shownText(history.text(player)), owner.firstRows, history.matches.size()));
+    say(ownerMessage(history, owner));
   }
 
   std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);

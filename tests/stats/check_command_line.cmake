@@ -14,9 +14,15 @@ endforeach()
 set(failures "")
 # Runs tallyrig-stats in WORK_DIR; `status` is the exit status expected; every other
 # expectation is a pair: stdout|stderr|a written file, then the file in CASE_DIR it must equal.
+# With EMPTY_LAST set, an empty argument follows ARGS (a list cannot hold one).
 function(expect name status)
-  execute_process(COMMAND ${EMULATOR} ${STATS} ${ARGS} WORKING_DIRECTORY ${WORK_DIR}
-                  RESULT_VARIABLE got OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(EMPTY_LAST)
+    execute_process(COMMAND ${EMULATOR} ${STATS} ${ARGS} "" WORKING_DIRECTORY ${WORK_DIR}
+                    RESULT_VARIABLE got OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  else()
+    execute_process(COMMAND ${EMULATOR} ${STATS} ${ARGS} WORKING_DIRECTORY ${WORK_DIR}
+                    RESULT_VARIABLE got OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  endif()
   if(NOT got EQUAL status)
     string(APPEND failures "${name}: exit status ${got}, expected ${status}\n${err}\n")
   endif()
@@ -63,8 +69,27 @@ set(ARGS --data-dir data --playlist duel --playlist DOUBLES_RANKED --until 2024-
 expect(playlists-and-until 0 stdout playlists-and-until.txt)
 set(ARGS --data-dir data --last 4 --csv out/last.csv --json out/last.json)
 expect(last 0 stdout last.txt out/last.csv last.csv out/last.json last.json)
-set(ARGS --data-dir data --last 0)
-expect(last-zero 2)
+# Each mistake a first run is likely to make gets what is wrong and what to do, before anything
+# is read.
+foreach(last 0 -1 1e3 +4 four)
+  set(ARGS --data-dir data --last ${last})
+  expect(last-${last} 2 stderr last-not-a-count.txt)
+endforeach()
+set(ARGS --data-dir data --csv-raw --json out/needs-csv.json)
+expect(csv-raw-without-csv 2 stderr csv-raw-without-csv.txt)
+set(EMPTY_LAST ON)
+foreach(flag html csv json)
+  set(ARGS --data-dir data --${flag})
+  expect(empty-${flag}-name 2 stderr empty-${flag}-name.txt)
+endforeach()
+set(EMPTY_LAST OFF)
+set(ARGS --data-dir no-such-folder)
+expect(no-such-data-dir 1 stderr no-such-data-dir.txt)
+# The likeliest mistake: the statistics folder itself, or a year folder in it.
+set(ARGS --data-dir data/Tallyrig)
+expect(data-dir-is-statistics-folder 1 stderr data-dir-is-statistics-folder.txt)
+set(ARGS --data-dir data/Tallyrig/2024/)
+expect(data-dir-is-year-folder 1 stderr data-dir-is-year-folder.txt)
 set(ARGS --data-dir data --playlist Duel --playlist Hoops)
 expect(unknown-playlist 1 stderr unknown-playlist.txt)
 
@@ -166,7 +191,7 @@ endif()
 # A failed output leaves neither a part-written file nor its temporary.
 file(MAKE_DIRECTORY ${WORK_DIR}/out/a-folder)
 set(ARGS --data-dir data --csv out/a-folder)
-expect(output-is-a-folder 1)
+expect(output-is-a-folder 2 stdout nothing.txt stderr output-is-a-folder.txt)
 file(GLOB leftovers ${WORK_DIR}/out/.*.tmp ${WORK_DIR}/*.tmp ${WORK_DIR}/.*.tmp)
 if(leftovers)
   string(APPEND failures "temporary files left: ${leftovers}\n")
