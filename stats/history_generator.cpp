@@ -135,8 +135,7 @@ int main(int argc, char** argv) {
   bool dense = false;
   bool append = false;
   std::uint64_t days = 0;
-  CLI::App app{"Writes a made-up history of matches as statistics files",
-               "tallyrig-stats-history"};
+  CLI::App app{"Writes a made-up history of matches as statistics files", "tallyrig-stats-history"};
   app.add_option("--data-dir", dataDir, "Where Tallyrig/ is made")->required();
   app.add_option("--matches", matches, "How many matches")->capture_default_str();
   app.add_option("--seed", seed, "Seed of the random choices")->capture_default_str();
@@ -249,8 +248,8 @@ int main(int argc, char** argv) {
   if (days == 0) days = std::max<std::uint64_t>(1, matches * 7 / 26);
   for (std::uint64_t dayIndex = 0; written < matches; ++dayIndex) {
     const bool lastDay = dayIndex + 1 >= days;
-    const double perDay =
-        static_cast<double>(matches - written) / static_cast<double>(std::max<std::uint64_t>(1, days - dayIndex));
+    const double perDay = static_cast<double>(matches - written) /
+                          static_cast<double>(std::max<std::uint64_t>(1, days - dayIndex));
     // Sessions today: a Poisson count around the pace still needed, at most six.
     const double limit = std::exp(-perDay / kMeanSession);
     int sessions = 0;
@@ -265,11 +264,12 @@ int main(int argc, char** argv) {
       std::int64_t minute = day * 1440 + 8 * 60 + session * stretch + uniform(0, stretch / 3);
       const std::size_t playlistIndex = static_cast<std::size_t>(uniform(0, 5));
       std::uint64_t games = static_cast<std::uint64_t>(uniform(3, 10));
-      if (lastDay) games = (matches - written + static_cast<std::uint64_t>(sessions - session) - 1) /
-                           static_cast<std::uint64_t>(sessions - session);
+      if (lastDay)
+        games = (matches - written + static_cast<std::uint64_t>(sessions - session) - 1) /
+                static_cast<std::uint64_t>(sessions - session);
       // A fast pace packs more into each session.
-      games = std::max<std::uint64_t>(
-          games, static_cast<std::uint64_t>(perDay / std::max(1, sessions)));
+      games = std::max<std::uint64_t>(games,
+                                      static_cast<std::uint64_t>(perDay / std::max(1, sessions)));
       for (; games > 0 && written < matches; --games, ++written) {
         writeMatch(minute, playlistIndex, kPlaylists[playlistIndex].teamSize);
         minute += uniform(7, 14);

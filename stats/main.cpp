@@ -6,8 +6,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cwctype>
 #include <filesystem>
@@ -328,11 +328,12 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const auto& [flag, path] = outputs[i];
     if (!path) continue;
-    if (path->empty()) return usageError(fmt::format("{} needs a file name, got an empty one", flag));
+    if (path->empty())
+      return usageError(fmt::format("{} needs a file name, got an empty one", flag));
     std::error_code error;
     if (fs::is_directory(fs::path(*path), error)) {
-      return usageError(fmt::format("{} {}: that is a folder; name a file to write", flag,
-                                    shownText(*path)));
+      return usageError(
+          fmt::format("{} {}: that is a folder; name a file to write", flag, shownText(*path)));
     }
     if (const auto reason = reachesStatistics(fs::path(*path), tree)) {
       say(fmt::format("{} {}: {}", flag, shownText(*path), *reason));
@@ -365,7 +366,8 @@ int main(int argc, char** argv) {
   for (fs::path folder = named; !fs::exists(statisticsFolder, error) && folder.has_filename();
        folder = folder.parent_path()) {
     if (!sameName(displayPath(folder.filename()), "Tallyrig")) continue;
-    say(fmt::format("{} holds no Tallyrig folder; did you mean --data-dir {}?", displayPath(dataDir),
+    say(fmt::format("{} holds no Tallyrig folder; did you mean --data-dir {}?",
+                    displayPath(dataDir),
                     displayPath(folder.has_parent_path() ? folder.parent_path() : fs::path("."))));
     return kNothingRead;
   }
