@@ -44,7 +44,6 @@ std::vector<std::string> figureCells(const Figures& figures) {
 
 std::string playlistChanges(const Period& period) {
   std::string parts;
-  if (period.ratingChanges.size() < 2) return parts;
   for (const RatingChange& change : period.ratingChanges) {
     parts += fmt::format("{}{} {:+g}", parts.empty() ? "" : ", ", shownText(change.playlist),
                          change.change);
@@ -64,6 +63,10 @@ std::string periodLabel(const Period& period, PeriodKind kind) {
 
 std::string periodChange(const Period& period) {
   std::string text = ratingChangeText(period.mmrChange);
+  // One playlist is named alone: its change is the figure before it.
+  if (period.ratingChanges.size() == 1) {
+    return fmt::format("{} ({})", text, shownText(period.ratingChanges.front().playlist));
+  }
   const std::string parts = playlistChanges(period);
   if (!parts.empty()) text += fmt::format(" ({})", parts);
   return text;

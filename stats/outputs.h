@@ -37,7 +37,8 @@ std::string periodLabel(const Period& period, PeriodKind kind);
 // A period's rating change, and where more than one playlist changed, each:
 // "+10 (Doubles -10, Duel +20)".
 std::string periodChange(const Period& period);
-// Only the part in brackets, "Doubles -10, Duel +20"; empty for one playlist or none.
+// Each playlist's change, "Doubles -10, Duel +20" or "Duel +20"; empty for none. With one
+// playlist, periodChange names it alone: "+20 (Duel)".
 std::string playlistChanges(const Period& period);
 
 // An aligned table per playlist and overall, then the last session.
@@ -61,6 +62,10 @@ void writeCsvExport(std::ostream& out, const History& history, TextId player,
 inline constexpr std::size_t kMatchesListed = 1000;
 inline constexpr std::size_t kChartPoints = 3000;
 inline constexpr std::int64_t kChartBars = 1500;
+// The charts draw each match while the span shown holds at most so many, and every list shows
+// so many rows at first.
+inline constexpr std::size_t kChartMatches = 300;
+inline constexpr std::size_t kRowsShown = 20;
 
 struct ChartPoint {
   double x = 0;

@@ -68,7 +68,8 @@ TEST(SummaryText, AlignedPerPlaylistAndOverallThenTheLastSession) {
       "Longest winning streak: 2, 2024-03-07 21:05 to 2024-03-07 21:20\n"
       "Longest losing streak: 1, 2024-03-07 22:00 to 2024-03-07 22:00\n"
       "\n"
-      "Last session: 2024-03-07 21:05 to 2024-03-07 22:00, 3 matches, 2-1, MMR +8.75\n"
+      "Last session: 2024-03-07 21:05 to 2024-03-07 22:00, 3 matches, 2-1, MMR +8.75 "
+      "(Doubles_Ranked)\n"
       "\n"
       "Met most often in Doubles_Ranked (the player's W-L and win % beside them):\n"
       "  opponent   Cy, the \"3rd\" (PS4|3|0): 2 matches, 2-0, 100.0%\n"
@@ -107,12 +108,12 @@ TEST(SummaryText, TheTrendThenTheChangesPerDayAndPerSessionAndWhoWasMet) {
       "Duel +0)\n"
       "\n"
       "MMR change per day, the latest 2 of 2:\n"
-      "2024-03-07  13 matches  9-4  +26\n"
+      "2024-03-07  13 matches  9-4  +26 (Doubles)\n"
       "2024-03-08  10 matches  8-2  +16 (Doubles +16, Duel +0)\n"
       "\n"
       "MMR change per session, the latest 3 of 3:\n"
-      "2024-03-07 20:00 to 21:10   8 matches  6-2  +16\n"
-      "2024-03-07 23:00 to 23:40   5 matches  3-2  +10\n"
+      "2024-03-07 20:00 to 21:10   8 matches  6-2  +16 (Doubles)\n"
+      "2024-03-07 23:00 to 23:40   5 matches  3-2  +10 (Doubles)\n"
       "2024-03-08 11:05 to 12:00  10 matches  8-2  +16 (Doubles +16, Duel +0)\n"
       "\n"
       "Met most often in Doubles (the player's W-L and win % beside them):\n"
@@ -308,9 +309,11 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   EXPECT_EQ(data[0].find('<'), std::string::npos);
   EXPECT_NE(data[0].find("\\u003c!--\\u003cscript>"), std::string::npos);
   const auto document = nlohmann::json::parse(data[0]);
-  EXPECT_EQ(document["mmr"][0]["playlist"], "<!--<script>");
-  // Per playlist, by name: in Duel the hostile id was met twice, lately as "Renamed".
-  EXPECT_EQ(document["tables"]["opponents"]["rows"][2],
+  EXPECT_EQ(document["charts"]["playlists"][0], "<!--<script>");
+  // Most matches first, then per playlist by name: in Duel the hostile id was met twice,
+  // lately as "Renamed", as often as Cy in Doubles_Ranked.
+  EXPECT_EQ(document["tables"]["opponents"]["rows"][0][0], "Doubles_Ranked");
+  EXPECT_EQ(document["tables"]["opponents"]["rows"][1],
             nlohmann::json({"Duel", "Renamed", "x</script>", "2", "2-0", "100.0%",
                             "</script><img src=x onerror=alert(1)>"}));
   // Each listed match carries both sides' lines for its details.
@@ -349,23 +352,42 @@ TEST(HtmlReport, TheLatestMatchesListedAndEveryTableFromTheData) {
   EXPECT_EQ(document["tables"]["summary"]["rows"][1][0], "all");
   EXPECT_EQ(document["tables"]["summary"]["rows"][0][12], "1204.5");
   EXPECT_EQ(document["tables"]["summary"]["rows"][1][12], "none");  // ratings are per playlist
-  // A day, and a session, for each of the 11 days; the latest first, the split per playlist
-  // empty with one playlist.
+  // A day, and a session, for each of the 11 days; the latest first, each naming its playlist.
   const auto& days = document["tables"]["days"]["rows"];
   ASSERT_EQ(days.size(), 11u);
-  EXPECT_EQ(days[0], nlohmann::json({"2024-03-11", "3", "3-0", "+0", ""}));
+  EXPECT_EQ(days[0], nlohmann::json({"2024-03-11", "3", "3-0", "+0", "Duel +0"}));
   EXPECT_EQ(days[10][0], "2024-03-01");
   EXPECT_EQ(document["tables"]["sessions"]["rows"][0][0], "2024-03-11 10:00 to 10:10");
   EXPECT_EQ(document["tables"]["opponents"]["rows"][0],
             nlohmann::json({"Duel", "Cy, the \"3rd\"", "PS4|3|0", "1003", "1003-0", "100.0%", ""}));
-  // The moving average: each line thinned to its third of the points, the ends kept.
-  const auto& shooting = document["trend"]["shooting"];
-  ASSERT_EQ(shooting.size(), kChartPoints / 3);
+  // The charts: each of the latest 300 matches, the oldest first, with its rating and moving
+  // average; and per day, week and month over the whole history.
+  const auto& charts = document["charts"];
   const std::int64_t firstMs = LocalTime{2024, 3, 1, 10, 0}.minutes() * 60000;
   const std::int64_t latestMs = LocalTime{2024, 3, 11, 10, 10}.minutes() * 60000;
-  EXPECT_EQ(shooting[0], nlohmann::json({firstMs, 0.0}));
-  EXPECT_EQ(shooting[kChartPoints / 3 - 1][0], latestMs);
-  EXPECT_EQ(document["trend"]["saves"].size(), kChartPoints / 3);
+  EXPECT_EQ(charts["first"], firstMs);
+  EXPECT_EQ(charts["latest"], latestMs);
+  EXPECT_EQ(charts["matches"], 1003);
+  const auto& perMatch = charts["match"];
+  ASSERT_EQ(perMatch.size(), kChartMatches);
+  EXPECT_EQ(perMatch[kChartMatches - 1][0], latestMs);
+  EXPECT_EQ(perMatch[kChartMatches - 1][1], 0);       // the playlist's index
+  EXPECT_EQ(perMatch[kChartMatches - 1][2], 1204.5);  // its rating
+  EXPECT_EQ(perMatch[kChartMatches - 1][6], 1);       // a win
+  // 11 days, in two weeks (Monday 2024-02-26 and 2024-03-04 and 2024-03-11), one month.
+  ASSERT_EQ(charts["d"].size(), 11u);
+  EXPECT_EQ(charts["d"][0][0], firstMs - 10 * 3600000);
+  EXPECT_EQ(charts["d"][0][1], 100);  // wins
+  EXPECT_EQ(charts["d"][0][2], 0);
+  ASSERT_EQ(charts["w"].size(), 3u);
+  EXPECT_EQ(charts["w"][0][0], (LocalTime{2024, 2, 26, 0, 0}.minutes() * 60000));
+  EXPECT_EQ(charts["w"][2][1], 3);
+  ASSERT_EQ(charts["m"].size(), 1u);
+  EXPECT_EQ(charts["m"][0][1], 1003);
+  EXPECT_EQ(charts["m"][0][6], nlohmann::json({1204.5}));
+  // The moving average at the month's latest match: goals i % 7 for i 983 to 1002 over 20
+  // matches, as the summary's "last 20".
+  EXPECT_EQ(charts["m"][0][4], perMatch[kChartMatches - 1][4]);
   // The charts come before every table in the page.
   EXPECT_LT(html.find("id=\"trend-chart\""), html.find("data-table=\"summary\""));
   EXPECT_LT(html.find("id=\"mmr-chart\""), html.find("data-table=\"summary\""));
