@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the plugin and the simulated host, replays a bundled match, shows what it wrote, and
-# ends with tallyrig-stats' view of those files.
+# ends with tallyrig-stats' view of those files: over matches of several local players, each
+# one's summary, then the report of the player of the most matches.
 #   scripts/demo.sh [SCENARIO.json ...]     default: scenarios/doubles-ranked.json
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,5 +24,21 @@ find "$data" -type f -name '*.csv' | sort | while read -r file; do
   cat "$file"
 done
 echo
-echo "== tallyrig-stats --data-dir $data --html build/demo-report.html"
-build/linux/bin/tallyrig-stats --data-dir "$data" --html build/demo-report.html
+# The local player is the first row of each block: over matches of several local players, the
+# summary of each, so that none of them seems lost.
+mapfile -t players < <(find "$data" -type f -name '*.csv' -exec \
+  awk -F', ' 'header { print $NF } { header = /^TEAM COLOR, / }' {} + | sort -u)
+if [ ${#players[@]} -gt 1 ]; then
+  echo "== ${#players[@]} local players in these matches; the summary of each (--player ID)"
+  for player in "${players[@]}"; do
+    echo
+    echo "== tallyrig-stats --data-dir $data --player '$player'"
+    build/linux/bin/tallyrig-stats --data-dir "$data" --player "$player"
+  done
+  echo
+  echo "== tallyrig-stats --data-dir $data --html build/demo-report.html (its summary is above)"
+  build/linux/bin/tallyrig-stats --data-dir "$data" --html build/demo-report.html >/dev/null
+else
+  echo "== tallyrig-stats --data-dir $data --html build/demo-report.html"
+  build/linux/bin/tallyrig-stats --data-dir "$data" --html build/demo-report.html
+fi

@@ -4,8 +4,10 @@
 # once, kept in build/bench/); the summary run 3 times (wall time and peak resident memory from
 # GNU time), the CSV export and the HTML report once each, the report opened in headless
 # Chromium with the browser test's probe (time from the start to its load event, when both
-# charts are drawn, and what it drew), and in the same run pandas over the same files with
-# sep=", " and the python engine (Debian's python3-pandas; left out when missing).
+# charts are drawn, and what it drew, at 1280 and 420 pixels: the browser test's checks of width,
+# points per series in every span, sorting and "show more"), and in the same run pandas over
+# the same files with sep=", " and the python engine (Debian's python3-pandas; left out when
+# missing).
 # Measures only; judges nothing.
 #   stats/bench.sh [MATCHES [RUNS]]      default: 1000000 3; builds the bench preset (Release)
 #   stats/bench.sh --smoke BIN_DIR       1,000 matches, one run, binaries from BIN_DIR, no pandas
@@ -35,7 +37,7 @@ fi
 if [ ! -d "$data/Tallyrig" ]; then
   # 1,093 days from 2022-01-03 to 2024-12-31: three calendar years of files.
   "$bin/tallyrig-stats-history" --data-dir "$data" --matches "$matches" --seed 1 --start 2022-01-03 \
-    --days 1093
+    --days 1093 --dense
 fi
 files=$(find "$data/Tallyrig" -name '*.csv' | wc -l)
 bytes=$(find "$data/Tallyrig" -name '*.csv' -exec cat {} + | wc -c)
@@ -83,13 +85,38 @@ if ! $smoke && [ -n "$chromium" ]; then
   end=$(date +%s.%N)
   echo "headless Chromium: load event (every chart drawn before it) ${loaded:-?} ms after the" \
     "page's start; the whole run, browser start and exit included, $(echo "$end - $start" | bc) s"
-  # What the probe found once the page had settled.
-  found=$(browse --virtual-time-budget=10000 |
-    sed -n 's/.*<pre id="probe-result">\([^<]*\)<\/pre>.*/\1/p' | sed 's/&quot;/"/g')
-  charts=$(printf '%s' "$found" | { grep -o '"id":"[a-z-]*","chart":true,"points":[0-9]*' || true; } |
-    sed 's/"chart":true,//' | tr '\n' ' ')
-  problems=$(printf '%s' "$found" | sed -n 's/.*"problems":\(\[[^]]*\]\).*/\1/p')
-  echo "headless Chromium, settled: charts ${charts:-none}; problems ${problems:-?}"
+  # What the probe found once the page had settled, in a frame as wide as a laptop's and a
+  # phone's screen, as the browser test opens it (Chromium's window is no narrower than 500).
+  for width in 1280 420; do
+    cat >"$out/frame.html" <<FRAME
+<!DOCTYPE html>
+<html><body style="margin:0"><iframe src="probed.html" style="border:0;width:${width}px;height:1500px"></iframe><script>
+window.addEventListener('message', function (event) {
+  var out = document.createElement('pre');
+  out.id = 'probe-result';
+  out.textContent = event.data;
+  document.body.appendChild(out);
+});
+</script></body></html>
+FRAME
+    rm -rf "$out/profile"
+    found=$("$chromium" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+      --disable-background-networking --disable-component-update --disable-sync \
+      --user-data-dir="$out/profile" --window-size=1400,1600 --virtual-time-budget=20000 \
+      --dump-dom "file://$out/frame.html" 2>/dev/null |
+      sed -n 's/.*<pre id="probe-result">\([^<]*\)<\/pre>.*/\1/p' | sed 's/&quot;/"/g')
+    charts=$(printf '%s' "$found" | { grep -o '"id":"[a-z-]*","chart":true,"points":[0-9]*,"mostPerSeries":[0-9]*' || true; } |
+      sed 's/"chart":true,//' | tr '\n' ' ')
+    spans=$(printf '%s' "$found" | { grep -o '"span":"[a-z0-9 ]*","mostPerSeries":[0-9]*' || true; } |
+      sed 's/"span"://; s/,"mostPerSeries":/ /' | tr '\n' ' ')
+    problems=$(printf '%s' "$found" | sed -n 's/.*"problems":\(\[[^]]*\]\).*/\1/p')
+    sorting=$(printf '%s' "$found" | sed -n 's/.*"sortFailures":\(\[[^]]*\]\).*/\1/p')
+    page=$(printf '%s' "$found" | sed -n 's/.*"pageWidth":\([0-9]*\),"viewWidth":\([0-9]*\).*/\1 in a view of \2/p')
+    rows=$(printf '%s' "$found" | sed -n 's/.*"matchRows":\([0-9]*\),"afterMore":\([0-9]*\).*/\1, after "show more" \2/p')
+    echo "headless Chromium at $width px, settled: page ${page:-?} px wide; charts ${charts:-none};" \
+      "most points in a series per span: ${spans:-?}; match rows ${rows:-?}; sorting failures" \
+      "${sorting:-?}; problems ${problems:-?}"
+  done
 fi
 
 if ! $smoke && /usr/bin/python3 -c 'import pandas' 2>/dev/null; then

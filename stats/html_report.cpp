@@ -702,7 +702,7 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
       "</div>\n</div>\n";
 
   out +=
-      "<h2>Per playlist</h2>\n<div data-table=\"summary\"></div>\n"
+      "<h2 id=\"per-playlist\">Per playlist</h2>\n<div data-table=\"summary\"></div>\n"
       "<p class=\"lead\">Matches: how many were played; W and L: wins and losses; win %: wins out "
       "of matches. Goals, assists, saves, shots, demos (demolitions) and score: the average per "
       "match; shooting %: goals out of shots. MMR first and MMR latest: the first and the latest "
@@ -721,7 +721,8 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
   if (!peaks.empty()) out += peaks + ".</p>\n";
 
   out += fmt::format(
-      "<h2>MMR change</h2>\n<p class=\"lead\">Per day and per session (matches less than an "
+      "<h2 id=\"mmr-change\">MMR change</h2>\n<p class=\"lead\">Per day and per session (matches "
+      "less than an "
       "hour apart), latest first: from the rating the first match began with to the one the "
       "playlist's next match began with (the latest, where none came later), so the days add up "
       "to the playlist's change; each playlist's own change beside it. The latest {} of each, "
@@ -731,7 +732,8 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
       "data-page=\"{}\"></div></div></div>\n",
       kPeriodsKept, kRowsShown, kRowsShown, kRowsShown);
   out += fmt::format(
-      "<h2>Met most often</h2>\n<p class=\"lead\">Per playlist, the {} team-mates and the {} "
+      "<h2 id=\"met-most-often\">Met most often</h2>\n<p class=\"lead\">Per playlist, the {} "
+      "team-mates and the {} "
       "opponents met most often, most matches first; W-L and win %: the player's results in "
       "those matches; other names: the names the same id has used.</p>\n<div class=\"pair\"><div>"
       "<h3>Team-mates</h3><div data-table=\"mates\" data-page=\"{}\"></div></div>\n<div><h3>"
@@ -754,7 +756,8 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
     matchTable["rows"].push_back(matchRow(history, matches[matches.size() - 1 - i]));
   }
   out += fmt::format(
-      "<h2>Latest matches</h2>\n<p class=\"lead\">{}, latest first; click a column to sort by it. "
+      "<h2 id=\"latest-matches\">Latest matches</h2>\n<p class=\"lead\">{}, latest first; click a "
+      "column to sort by it. "
       "Team goals: the player's side against the other. Click a match for both sides' players. "
       "{}</p>\n<div "
       "data-table=\"matches\" data-page=\"{}\"></div>\n",

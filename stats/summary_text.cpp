@@ -90,8 +90,8 @@ std::string summaryText(const Summary& summary) {
   appendTable(out, rows);
   out +=
       "\nGoals, assists, saves, shots, demos (demolitions) and score: the average per match;\n"
-      "shooting %: goals out of shots. MMR first, latest and peak: the rating at the playlist's\n"
-      "first and latest match and the highest, none where the files hold no rating; change: the\n"
+      "shooting %: goals out of shots. MMR first, latest and peak: the first, the latest and the\n"
+      "highest rating the files give for the playlist, none where they give none; change: the\n"
       "latest less the first (\"all\" adds up the playlists' changes). Win streak: the longest\n"
       "run of wins; now: the current run (W3: three wins in a row, L2: two losses).\n";
   if (summary.recent) {

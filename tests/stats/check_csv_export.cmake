@@ -20,8 +20,9 @@ file(GLOB generated ${WORK_DIR}/scenarios/*.json)
 run(${HOST} --plugin ${PLUGIN} --data-dir ${WORK_DIR}/data ${SCENARIOS} ${generated})
 run(${STATS} --data-dir ${WORK_DIR}/data --csv-raw --csv ${WORK_DIR}/export.csv)
 # The host's files read without a single warning: only the line that names the player.
-string(REGEX MATCHALL "[^\n]+" lines "${err}")
-list(LENGTH lines count)
+# Counted as line ends, not as a list: the line names other local players' ids, which may hold ';'.
+string(REGEX REPLACE "[^\n]" "" line_ends "${err}")
+string(LENGTH "${line_ends}" count)
 if(NOT count EQUAL 1 OR NOT err MATCHES "^tallyrig-stats: statistics of ")
   message(FATAL_ERROR "unexpected standard error:\n${err}")
 endif()
