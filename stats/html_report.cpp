@@ -57,20 +57,24 @@ constexpr std::string_view kCharts = R"JS(
     if (high - low < 3600000) { low -= 1800000; high += 1800000; }
     return [low, high];
   }
+  // Within two days the ticks show the time and the axis title the day; else the ticks show
+  // dates. A label the one before already shows is left out.
+  const clock = (ms) => iso(ms).slice(11, 16);
   const timeAxis = () => ({
     type: 'linear',
+    title: { display: false, text: '' },
     ticks: {
       maxTicksLimit: 6, maxRotation: 0,
-      // Times within two days, else dates; a label the one before already shows is left out.
       callback: function (value, index, ticks) {
-        const text = this.max - this.min < 2 * dayMs ? minute : day;
+        const text = this.max - this.min >= 2 * dayMs ? day
+          : day(this.min) === day(this.max) ? clock : (ms) => iso(ms).slice(5, 16).replace('T', ' ');
         return index > 0 && text(ticks[index - 1].value) === text(value) ? '' : text(value);
       },
     },
   });
   const line = (label, points, colour, axis) => ({
     label: label, data: points, borderColor: colour, backgroundColor: colour, borderWidth: 1.5,
-    pointRadius: points.length > 60 ? 0 : 2, yAxisID: axis, spanGaps: true,
+    pointRadius: points.length > 60 ? 0 : 2, yAxisID: axis, spanGaps: true, clip: 4,
   });
   let shownGrain = grains.match;
   const tooltip = { callbacks: { title: (items) => (items.length ? shownGrain.label(items[0].parsed.x) : '') } };
@@ -113,8 +117,11 @@ constexpr std::string_view kCharts = R"JS(
     ];
     shownGrain = grain;
     [mmrChart, trendChart].forEach((chart) => {
-      [chart.options.scales.x.min, chart.options.scales.x.max] =
-        bounds(chart.data.datasets.flatMap((set) => set.data));
+      const [low, high] = bounds(chart.data.datasets.flatMap((set) => set.data));
+      const x = chart.options.scales.x;
+      [x.min, x.max] = [low, high];
+      x.title.display = high - low < 2 * dayMs;
+      x.title.text = day(low) === day(high) ? day(low) : day(low) + ' to ' + day(high);
       chart.update();
     });
     // Bars per day where the lines are per match.

@@ -22,11 +22,13 @@ shot() { # WIDTH HEIGHT PNG URL
     --window-size="$1,$2" --virtual-time-budget=5000 --screenshot="$PWD/$3" "$4" 2>/dev/null
 }
 shot 1280 1500 docs/stats-report.png "file://$PWD/$out/report.html"
-shot 420 2600 docs/stats-report-phone.png "file://$PWD/$out/report.html"
-# Each part: the report in a frame scrolled to the part's heading.
+# Each part: the report in a frame scrolled to the part's heading. The phone's width in a frame
+# too: Chromium's window is no narrower than 500 pixels, and a narrower shot only cuts it.
 cat >"$out/part.html" <<'PAGE'
 <!DOCTYPE html>
 <html><body style="margin:0;overflow:hidden"><iframe id="report" src="report.html" style="border:0;width:100vw;height:100vh"></iframe><script>
+// part.html?HEADING-ID#WIDTH
+if (location.hash) document.getElementById('report').style.width = location.hash.slice(1) + 'px';
 document.getElementById('report').addEventListener('load', function () {
   var report = document.getElementById('report').contentWindow;
   var heading = report.document.getElementById(location.search.slice(1));
@@ -34,6 +36,7 @@ document.getElementById('report').addEventListener('load', function () {
 });
 </script></body></html>
 PAGE
+shot 420 2600 docs/stats-report-phone.png "file://$PWD/$out/part.html?top#420"
 shot 1280 640 docs/stats-report-charts.png "file://$PWD/$out/part.html?top"
 for part in per-playlist mmr-change met-most-often latest-matches; do
   shot 1280 700 "docs/stats-report-$part.png" "file://$PWD/$out/part.html?$part"
