@@ -156,6 +156,7 @@ constexpr std::string_view kCharts = R"JS(
   show(spans[initial][1]);
 
   // Then the tables, from the same data; every text goes in as text, never as markup.
+  // Every cell's text, names and ids included, goes into the page here.
   function putText(cell, text) {
     cell.textContent = text;
   }

@@ -57,13 +57,10 @@ enum class CsvText { Defused, Raw };
 void writeCsvExport(std::ostream& out, const History& history, TextId player,
                     const Filters& filters, CsvText style = CsvText::Defused);
 
-// The report's per-match table holds the latest of the matches, its charts at most about
-// so many points and bars: the page opens quickly whatever the history's size.
+// The report's per-match table holds the latest so many matches; its charts draw each match
+// while the span shown holds at most kChartMatches, and every list shows kRowsShown rows at
+// first: the page opens quickly whatever the history's size.
 inline constexpr std::size_t kMatchesListed = 1000;
-inline constexpr std::size_t kChartPoints = 3000;
-inline constexpr std::int64_t kChartBars = 1500;
-// The charts draw each match while the span shown holds at most so many, and every list shows
-// so many rows at first.
 inline constexpr std::size_t kChartMatches = 300;
 inline constexpr std::size_t kRowsShown = 20;
 
