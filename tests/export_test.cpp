@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <regex>
 
 #include "export/append_file.h"
@@ -451,9 +452,9 @@ TEST_F(MatchExportTest, WriteBeyondTheFileSizeLimitIsTakenBack) {
 
 namespace {
 
-// Stands in for the descriptor calls while it lives: a write can fail after a given number of
-// bytes, another writer can append before the failure is reported, and the cut and the first
-// open can fail.
+// Stands in for the file calls while it lives: opens can fail, writes can be short, interrupted
+// or fail after a given number of bytes, another writer can append before any call, and the cut
+// can fail. Every call is named in `calls`, in order.
 class FailingFileSystem {
  public:
   FailingFileSystem() : previous_(AppendFile::replaceSystemCalls(kCalls)) { state() = State{}; }
@@ -464,28 +465,51 @@ class FailingFileSystem {
   struct State {
     std::size_t writeLimit = SIZE_MAX;  // bytes that go through before writes fail
     int writeError = ENOSPC;
+    std::size_t bytesPerWrite = SIZE_MAX;  // more than this makes a short write
+    bool interruptEveryOtherWrite = false;
     std::string otherWriterBytes;  // appended by another writer when the write fails
     std::filesystem::path otherWriterFile;
     bool truncateFails = false;
-    int firstOpenError = 0;
+    int openError = 0;
+    std::size_t failingOpens = 0;  // the next opens that fail with openError
+    // Runs before each call with its index and name: another writer's moment.
+    std::function<void(std::size_t, const std::string&)> beforeCall;
+    std::vector<std::string> calls;
     std::size_t written = 0;
+    std::size_t writeCalls = 0;
   };
   static State& state() {
     static State value;
     return value;
   }
+  static const AppendFile::SystemCalls& real() { return AppendFile::platformCalls(); }
 
  private:
-  static const AppendFile::SystemCalls& real() { return AppendFile::platformCalls(); }
-  static int open(const std::filesystem::path::value_type* path) {
-    if (const int error = std::exchange(state().firstOpenError, 0); error != 0) {
-      errno = error;
+  static void called(const char* name) {
+    State& s = state();
+    if (s.beforeCall) s.beforeCall(s.calls.size(), name);
+    s.calls.push_back(name);
+  }
+  static AppendFile::Handle open(const std::filesystem::path::value_type* path) {
+    called("open");
+    if (state().failingOpens > 0) {
+      --state().failingOpens;
+      errno = state().openError;
       return -1;
     }
     return real().open(path);
   }
-  static long long write(int descriptor, const char* bytes, std::size_t count) {
+  static int lock(AppendFile::Handle file) {
+    called("lock");
+    return real().lock(file);
+  }
+  static long long write(AppendFile::Handle file, const char* bytes, std::size_t count) {
+    called("write");
     State& s = state();
+    if (s.interruptEveryOtherWrite && s.writeCalls++ % 2 == 0) {
+      errno = EINTR;
+      return -1;
+    }
     const std::size_t room = s.writeLimit - s.written;
     if (room == 0) {
       if (!s.otherWriterBytes.empty()) {
@@ -494,25 +518,32 @@ class FailingFileSystem {
       errno = s.writeError;
       return -1;
     }
-    const long long done = real().write(descriptor, bytes, std::min(count, room));
+    const long long done = real().write(file, bytes, std::min({count, room, s.bytesPerWrite}));
     if (done > 0) s.written += static_cast<std::size_t>(done);
     return done;
   }
-  static int truncate(int descriptor, std::uint64_t length) {
+  static int truncate(AppendFile::Handle file, std::uint64_t length) {
+    called("truncate");
     if (state().truncateFails) {
       errno = EIO;
       return -1;
     }
-    return real().truncate(descriptor, length);
+    return real().truncate(file, length);
+  }
+  static std::optional<std::uint64_t> length(AppendFile::Handle file) {
+    called("length");
+    return real().length(file);
+  }
+  static std::optional<std::uint64_t> position(AppendFile::Handle file) {
+    called("position");
+    return real().position(file);
+  }
+  static int close(AppendFile::Handle file) {
+    called("close");
+    return real().close(file);
   }
 
-  static std::optional<std::uint64_t> length(int descriptor) { return real().length(descriptor); }
-  static std::optional<std::uint64_t> position(int descriptor) {
-    return real().position(descriptor);
-  }
-  static int close(int descriptor) { return real().close(descriptor); }
-
-  static constexpr AppendFile::SystemCalls kCalls = {open,     write,    length,
+  static constexpr AppendFile::SystemCalls kCalls = {open,     lock,     write, length,
                                                      position, truncate, close};
   const AppendFile::SystemCalls& previous_;
 };
@@ -580,7 +611,8 @@ TEST_F(PartialWriteTest, AFailedOpenMakesTheFoldersAndNamesTheFirstStepThatFails
   std::filesystem::create_directories(yearFolder.parent_path());
   { std::ofstream(yearFolder) << "keep"; }
   FailingFileSystem fileSystem;
-  FailingFileSystem::state().firstOpenError = EACCES;
+  FailingFileSystem::state().openError = EACCES;
+  FailingFileSystem::state().failingOpens = 1;
   endMatch();
   EXPECT_EQ(readFile(yearFolder), "keep");
   ASSERT_EQ(console.size(), 1u);
@@ -593,7 +625,8 @@ TEST_F(PartialWriteTest, AFailedOpenThatTheFoldersMendWritesTheBlock) {
   playDuel();
   endMatch();
   FailingFileSystem fileSystem;
-  FailingFileSystem::state().firstOpenError = EACCES;
+  FailingFileSystem::state().openError = EACCES;
+  FailingFileSystem::state().failingOpens = 1;
   endMatch();
   EXPECT_TRUE(console.empty()) << console[0];
   EXPECT_EQ(withoutTimestamps(readStatistics(statisticsFile())), duelBlock + duelBlock);
