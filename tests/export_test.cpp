@@ -18,7 +18,12 @@
 #include "host/session.h"
 #include "plugin_fixture.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#if !defined(NOMINMAX)
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <csignal>
 #endif
@@ -1051,5 +1056,104 @@ TEST_F(ThreeMatchesTest, AWriteThatFailsAndACutThatFailsAtTheFirstMatch) {
       },
       "could not be taken back; 1 block is kept and will be written later");
 }
+
+#if defined(_WIN32)
+// Another process that holds the file open as a spreadsheet does, sharing it with readers only,
+// from its start until close().
+class SpreadsheetHolding {
+ public:
+  explicit SpreadsheetHolding(const std::filesystem::path& file) {
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE childInput = nullptr;
+    HANDLE childOutput = nullptr;
+    if (!CreatePipe(&childInput, &toChild_, &inherited, 0) ||
+        !CreatePipe(&fromChild_, &childOutput, &inherited, 0)) {
+      ADD_FAILURE() << "no pipes: " << GetLastError();
+      return;
+    }
+    SetHandleInformation(toChild_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(fromChild_, HANDLE_FLAG_INHERIT, 0);
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::filesystem::path helper =
+        std::filesystem::path(self).parent_path() / "sharing-helper.exe";
+    std::wstring command = L"\"" + helper.wstring() + L"\" \"" + file.wstring() + L"\"";
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = childInput;
+    start.hStdOutput = childOutput;
+    start.hStdError = childOutput;
+    const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &start, &process_);
+    CloseHandle(childInput);
+    CloseHandle(childOutput);
+    if (!started) {
+      ADD_FAILURE() << "sharing-helper did not start: " << GetLastError();
+      return;
+    }
+    char said[64] = {};
+    DWORD count = 0;
+    ReadFile(fromChild_, said, sizeof said - 1, &count, nullptr);
+    // Its standard output is in text mode: the line ends with CR LF.
+    EXPECT_EQ(std::string(said, count), "open\r\n");
+  }
+  ~SpreadsheetHolding() {
+    close();
+    if (fromChild_ != nullptr) CloseHandle(fromChild_);
+  }
+  SpreadsheetHolding(const SpreadsheetHolding&) = delete;
+  SpreadsheetHolding& operator=(const SpreadsheetHolding&) = delete;
+
+  void close() {
+    if (toChild_ != nullptr) CloseHandle(toChild_);
+    toChild_ = nullptr;
+    if (process_.hProcess == nullptr) return;
+    EXPECT_EQ(WaitForSingleObject(process_.hProcess, 30000), WAIT_OBJECT_0);
+    DWORD status = 1;
+    GetExitCodeProcess(process_.hProcess, &status);
+    EXPECT_EQ(status, 0u);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    process_ = {};
+  }
+
+ private:
+  HANDLE toChild_ = nullptr;
+  HANDLE fromChild_ = nullptr;
+  PROCESS_INFORMATION process_{};
+};
+
+const std::string kHeldOpen = ": another program holds it open against writers";
+
+TEST_F(KeptBlocksTest, AFileASpreadsheetHoldsOpenTakesItsBlocksInOrderOnceClosed) {
+  std::filesystem::create_directories(statisticsFile().parent_path());
+  SpreadsheetHolding spreadsheet(statisticsFile());
+  endMatchScoring(1);
+  endMatchScoring(2);
+  EXPECT_EQ(readFile(statisticsFile()), "");
+  ASSERT_EQ(console.size(), 2u);
+  const std::string cannotOpen = "Tallyrig: cannot open " + quoted(statisticsFile()) + kHeldOpen;
+  EXPECT_EQ(console[0], cannotOpen + "; 1 block is kept and will be written later");
+  EXPECT_EQ(console[1], cannotOpen + "; 2 blocks are kept and will be written later");
+  spreadsheet.close();
+  endMatchScoring(3);
+  ASSERT_EQ(console.size(), 3u);
+  EXPECT_EQ(console[2], "Tallyrig: wrote 2 kept blocks to " + quoted(statisticsFile()));
+  EXPECT_EQ(withoutTimestamps(readStatistics(statisticsFile())), blocksScoring(1, 3));
+}
+
+TEST_F(KeptBlocksTest, AFileASpreadsheetStillHoldsAtUnloadLosesItsBlocksAndSaysSo) {
+  std::filesystem::create_directories(statisticsFile().parent_path());
+  SpreadsheetHolding spreadsheet(statisticsFile());
+  endMatchScoring(1);
+  unload();
+  ASSERT_EQ(console.size(), 2u);
+  EXPECT_EQ(console[1], "Tallyrig: cannot open " + quoted(statisticsFile()) + kHeldOpen +
+                            "; 1 kept block is lost");
+  spreadsheet.close();
+  EXPECT_EQ(readFile(statisticsFile()), "");
+}
+#endif
 
 }  // namespace
