@@ -65,12 +65,12 @@ AppendFile::Handle openForAppend(const std::filesystem::path::value_type* path) 
   if (file == INVALID_HANDLE_VALUE) return failWithLastError();
   return reinterpret_cast<AppendFile::Handle>(file);
 }
-// One byte at the top of the range stands for the whole file: no append reaches it, so readers
-// and writers that take no lock are never stopped by it.
+// One byte at the top of the signed offsets stands for the whole file: no append reaches it, so
+// readers and writers that take no lock are never stopped by it.
 OVERLAPPED lockedRange() {
   OVERLAPPED range{};
   range.Offset = 0xFFFFFFFEu;
-  range.OffsetHigh = 0xFFFFFFFFu;
+  range.OffsetHigh = 0x7FFFFFFFu;
   return range;
 }
 int lockFile(AppendFile::Handle file) {

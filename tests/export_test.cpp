@@ -8,6 +8,7 @@
 #include <ctime>
 #include <functional>
 #include <regex>
+#include <system_error>
 
 #include "export/append_file.h"
 #include "export/block_text.h"
@@ -648,6 +649,11 @@ std::string platformLines(const std::string& text) {
 #endif
 }
 
+// The runtime's own text for an errno value, as the console lines give it.
+std::string reasonOf(int error) {
+  return std::error_code(error, std::generic_category()).message();
+}
+
 std::size_t occurrences(const std::string& text, const std::string& part) {
   std::size_t count = 0;
   for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
@@ -770,9 +776,9 @@ TEST_F(InterleavingTest, AnotherTallyrigAtEveryMomentKeepsItsBytesAndOurBlockIsW
     expectEveryByteOnce(duelBlock, where);
     // Our writes were always ours alone, so the part was cut and the block kept whole.
     ASSERT_EQ(console.size(), 2u) << where;
-    EXPECT_NE(console[0].find(": No space left on device; 1 block is kept and will be written "
-                              "later"),
-              std::string::npos)
+    EXPECT_NE(
+        console[0].find(": " + reasonOf(ENOSPC) + "; 1 block is kept and will be written later"),
+        std::string::npos)
         << where << ": " << console[0];
     EXPECT_EQ(console[1], "Tallyrig: wrote 1 kept block to \"" + statisticsFile().string() + "\"");
   }
@@ -833,8 +839,8 @@ TEST_F(KeptBlocksTest, AFailedOpenKeepsTheBlockAndTheNextExportWritesItFirst) {
   endMatchScoring(1);
   EXPECT_EQ(readStatistics(statisticsFile()), "");
   ASSERT_EQ(console.size(), 1u);
-  EXPECT_EQ(console[0], "Tallyrig: cannot open " + quoted(statisticsFile()) +
-                            ": Permission denied; 1 block is kept and will be written later");
+  EXPECT_EQ(console[0], "Tallyrig: cannot open " + quoted(statisticsFile()) + ": " +
+                            reasonOf(EACCES) + "; 1 block is kept and will be written later");
   endMatchScoring(2);
   ASSERT_EQ(console.size(), 2u);
   EXPECT_EQ(console[1], "Tallyrig: wrote 1 kept block to " + quoted(statisticsFile()));
@@ -892,8 +898,8 @@ TEST_F(KeptBlocksTest, AFileStillUnwritableAtUnloadSaysTheBlocksAreLost) {
   endMatchScoring(2);
   unload();
   ASSERT_EQ(console.size(), 3u);
-  EXPECT_EQ(console[2], "Tallyrig: cannot open " + quoted(statisticsFile()) +
-                            ": Read-only file system; 2 kept blocks are lost");
+  EXPECT_EQ(console[2], "Tallyrig: cannot open " + quoted(statisticsFile()) + ": " +
+                            reasonOf(EROFS) + "; 2 kept blocks are lost");
   // Said once: a second unload has nothing left to say.
   unload();
   EXPECT_EQ(console.size(), 3u);
@@ -1039,12 +1045,12 @@ TEST_F(ThreeMatchesTest, AFailedOpenAtTheFirstMatch) {
         state.openError = EACCES;
         state.failingOpens = 2;
       },
-      ": Permission denied; 1 block is kept and will be written later");
+      ": " + reasonOf(EACCES) + "; 1 block is kept and will be written later");
 }
 
 TEST_F(ThreeMatchesTest, AWriteThatFailsPartWayAtTheFirstMatch) {
   expectAsWithoutTheFault([](FailingFileSystem::State& state) { state.writeLimit = 60; },
-                          ": No space left on device; 1 block is kept and will be written later");
+                          ": " + reasonOf(ENOSPC) + "; 1 block is kept and will be written later");
 }
 
 TEST_F(ThreeMatchesTest, AWriteThatFailsAndACutThatFailsAtTheFirstMatch) {
