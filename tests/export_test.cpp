@@ -478,6 +478,7 @@ class FailingFileSystem {
     std::string otherWriterBytes;  // appended by another writer when the write fails
     std::filesystem::path otherWriterFile;
     bool truncateFails = false;
+    bool closeFails = false;  // after closing the file for real
     int openError = 0;
     std::size_t failingOpens = 0;  // the next opens that fail with openError
     // Runs before each call with its index and name: another writer's moment.
@@ -548,7 +549,10 @@ class FailingFileSystem {
   }
   static int close(AppendFile::Handle file) {
     called("close");
-    return real().close(file);
+    const int result = real().close(file);
+    if (!state().closeFails) return result;
+    errno = EIO;
+    return -1;
   }
 
   static constexpr AppendFile::SystemCalls kCalls = {open,     lock,     write, length,
@@ -864,6 +868,23 @@ TEST_F(KeptBlocksTest, APartThatCouldNotBeCutIsCompletedNotWrittenAgain) {
                             "be taken back; 1 block is kept and will be written later"),
             std::string::npos)
       << console[0];
+}
+
+// A close that fails after the whole block went in is said, not kept: keeping it would write
+// the block twice.
+TEST_F(KeptBlocksTest, AFailedCloseAfterAWholeWriteIsSaidNotKept) {
+  FailingFileSystem fileSystem;
+  FailingFileSystem::state().closeFails = true;
+  endMatchScoring(1);
+  ASSERT_EQ(console.size(), 1u);
+  EXPECT_EQ(console[0],
+            "Tallyrig: cannot close " + quoted(statisticsFile()) + ": " + reasonOf(EIO));
+  EXPECT_EQ(tallyrig().keptBlocks.size(), 0u);
+  FailingFileSystem::state().closeFails = false;
+  endMatchScoring(2);
+  unload();
+  EXPECT_EQ(console.size(), 1u);
+  EXPECT_EQ(withoutTimestamps(readStatistics(statisticsFile())), blocksScoring(1, 2));
 }
 
 // Kept blocks wait for their own file: an export to another playlist leaves them kept, and
