@@ -1,6 +1,7 @@
 #include "floors.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -165,6 +166,8 @@ void RawAppend::onMatchEnded(std::string /*eventName*/) {
     ++failures_;
     return;
   }
+  // The lock every Tallyrig takes around its append.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) ++failures_;
   const ::ssize_t written = ::write(fd, block_.data(), block_.size());
   if (written < 0 || static_cast<std::size_t>(written) != block_.size()) ++failures_;
   if (::close(fd) != 0) ++failures_;

@@ -37,7 +37,7 @@ class SdkFloor {
 };
 
 // The match end as plain system calls: both folders (an existing one is fine), the file opened
-// for appending, the block given beforehand written in one write, the file closed.
+// for appending and locked, the block given beforehand written in one write, the file closed.
 class RawAppend {
  public:
   RawAppend(const std::string& dataFolder, const std::string& year, const std::string& fileName,

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "export/kept_blocks.h"
 #include "pluginsdk/game_wrapper.h"
 #include "pluginsdk/plugin.h"
 #include "pluginsdk/wrappers.h"
@@ -24,10 +25,14 @@ class Tallyrig final : public Vantor::Plugin::VantorPlugin {
   void onRatingUpdated(UniqueIDWrapper id);
   void refreshRoster();
 
+  // The blocks their files could not take yet, written at a later export or at unload.
+  KeptBlocks keptBlocks;
   std::unique_ptr<MMRNotifierToken> ratingNotifierToken;
 
  private:
   void onLoad() override;
+  // Tries every kept block once more.
+  void onUnload() override;
 };
 
 // The module's own reference to the single plugin object, and the console the rating log
