@@ -1,7 +1,8 @@
 # What MSVC's libraries give every module of the msvc-abi build (cmake/msvc-abi.cmake): import
 # libraries for the runtime DLLs and Windows, made from wine's own DLLs, and the static pieces:
 # entry points, static constructors and atexit, operator new and delete, type_info's virtual
-# table, _fltused, the security cookie, __chkstk and the STL's static code.
+# table and name list, thread-safe local statics and the TLS directory, _fltused, the security
+# cookie, __chkstk and the STL's static code.
 
 # An import library per DLL, from the names its export table lists. Made when the build folder
 # is configured; wine's DLLs change only with the wine package.
@@ -34,15 +35,19 @@ endforeach()
 string(JOIN " " CMAKE_CXX_STANDARD_LIBRARIES vcruntime140.lib ucrtbase.lib msvcp140.lib
        kernel32.lib user32.lib advapi32.lib)
 set(CMAKE_C_STANDARD_LIBRARIES "${CMAKE_CXX_STANDARD_LIBRARIES}")
+# /Brepro: a hash of the contents instead of the link time; /pdbaltpath: the PDB's bare name
+# instead of its path in the build folder. Two builds of one commit give the same bytes.
 foreach(_kind EXE SHARED MODULE)
-  string(APPEND CMAKE_${_kind}_LINKER_FLAGS " /NODEFAULTLIB /LIBPATH:${_import_dir}")
+  string(APPEND CMAKE_${_kind}_LINKER_FLAGS
+         " /NODEFAULTLIB /LIBPATH:${_import_dir} /Brepro /pdbaltpath:%_PDB%")
 endforeach()
 
 set(_runtime ${PROJECT_SOURCE_DIR}/cmake/msvc-abi/runtime)
 set(_stl ${PROJECT_SOURCE_DIR}/third_party/msvc-stl/src)
 # The startup code runs before the security cookie is set, so it carries no cookie checks.
 add_library(msvc_abi_runtime STATIC ${_runtime}/startup.cpp ${_runtime}/exe_entry.cpp
-                                    ${_runtime}/dll_entry.cpp ${_runtime}/chkstk.cpp)
+                                    ${_runtime}/dll_entry.cpp ${_runtime}/chkstk.cpp
+                                    ${_runtime}/thread_safe_statics.cpp ${_runtime}/tls_support.cpp)
 target_compile_options(msvc_abi_runtime PRIVATE /GS-)
 tallyrig_warnings(msvc_abi_runtime)
 # Each allocation function in its own object, so that a program may replace one.

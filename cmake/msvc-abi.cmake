@@ -50,14 +50,22 @@ endif()
 # MSVC 17.13's compiler version, the first Microsoft's STL of 17.14 accepts. The header search
 # order: the project's shims over wine's headers, the STL, then wine's C runtime and Windows.
 # WINE_UNICODE_NATIVE makes wine's WCHAR the wchar_t Windows' own headers have;
-# USE_COMPILER_EXCEPTIONS gives structured exception handling its Windows names. Thread-safe
-# statics and the STL's vectorized algorithms would need parts of MSVC's static runtime that
-# cmake/msvc-abi/runtime does not write.
+# USE_COMPILER_EXCEPTIONS gives structured exception handling its Windows names. Local statics are
+# thread-safe as with cl (cmake/msvc-abi/runtime); the STL's vectorized algorithms would need a
+# part of MSVC's static runtime that it does not write.
 set(_msvc_abi_dir ${CMAKE_CURRENT_LIST_DIR}/msvc-abi)
 cmake_path(NORMAL_PATH _msvc_abi_dir)
 set(_stl_dir ${CMAKE_CURRENT_LIST_DIR}/../third_party/msvc-stl)
 cmake_path(NORMAL_PATH _stl_dir)
+set(_source_dir ${CMAKE_CURRENT_LIST_DIR}/..)
+cmake_path(NORMAL_PATH _source_dir)
+# Reproducible objects: no time stamps (/Brepro), and __FILE__ and the debug information name
+# the sources relative to the source and build folders, wherever those are.
 string(JOIN " " _msvc_abi_flags
+  /Brepro
+  /clang:-ffile-prefix-map=${_source_dir}=
+  /clang:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=
+  /clang:-fdebug-compilation-dir=.
   -fms-compatibility-version=19.43
   -imsvc${_msvc_abi_dir}/include
   -imsvc${_msvc_abi_dir}/include-sdk-names
@@ -66,8 +74,7 @@ string(JOIN " " _msvc_abi_flags
   -imsvc${TALLYRIG_WINE_INCLUDE}/windows
   -DWINE_UNICODE_NATIVE
   -DUSE_COMPILER_EXCEPTIONS
-  -D_USE_STD_VECTOR_ALGORITHMS=0
-  /Zc:threadSafeInit-)
+  -D_USE_STD_VECTOR_ALGORITHMS=0)
 set(CMAKE_C_FLAGS_INIT "${_msvc_abi_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${_msvc_abi_flags}")
 set(CMAKE_RC_FLAGS_INIT "-I${TALLYRIG_WINE_INCLUDE}/windows")
