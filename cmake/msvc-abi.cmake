@@ -57,15 +57,7 @@ set(_msvc_abi_dir ${CMAKE_CURRENT_LIST_DIR}/msvc-abi)
 cmake_path(NORMAL_PATH _msvc_abi_dir)
 set(_stl_dir ${CMAKE_CURRENT_LIST_DIR}/../third_party/msvc-stl)
 cmake_path(NORMAL_PATH _stl_dir)
-set(_source_dir ${CMAKE_CURRENT_LIST_DIR}/..)
-cmake_path(NORMAL_PATH _source_dir)
-# Reproducible objects: no time stamps (/Brepro), and __FILE__ and the debug information name
-# the sources relative to the source and build folders, wherever those are.
 string(JOIN " " _msvc_abi_flags
-  /Brepro
-  /clang:-ffile-prefix-map=${_source_dir}=
-  /clang:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=
-  /clang:-fdebug-compilation-dir=.
   -fms-compatibility-version=19.43
   -imsvc${_msvc_abi_dir}/include
   -imsvc${_msvc_abi_dir}/include-sdk-names
