@@ -1,7 +1,8 @@
 # What MSVC's libraries give every module of the msvc-abi build (cmake/msvc-abi.cmake): import
 # libraries for the runtime DLLs and Windows, made from wine's own DLLs, and the static pieces:
 # entry points, static constructors and atexit, operator new and delete, type_info's virtual
-# table, _fltused, the security cookie, __chkstk and the STL's static code.
+# table and name list, thread-safe local statics and the TLS directory, _fltused, the security
+# cookie, __chkstk and the STL's static code.
 
 # An import library per DLL, from the names its export table lists. Made when the build folder
 # is configured; wine's DLLs change only with the wine package.
@@ -34,15 +35,41 @@ endforeach()
 string(JOIN " " CMAKE_CXX_STANDARD_LIBRARIES vcruntime140.lib ucrtbase.lib msvcp140.lib
        kernel32.lib user32.lib advapi32.lib)
 set(CMAKE_C_STANDARD_LIBRARIES "${CMAKE_CXX_STANDARD_LIBRARIES}")
+# Two builds of one commit give the same bytes, wherever their source and build folders are.
+# Objects: no time stamps (/Brepro); the compiler is given each source relative to the build
+# folder (relative-source.sh); __FILE__ and the debug information name sources under a fixed
+# root, tallyrig/, instead of the source folder, and carry no command line. Images: a hash of the
+# contents for the link time
+# (/Brepro); the PDB named by its bare name (/pdbaltpath). The PDB's identity, which the image
+# holds, is a hash of the PDB: it must not see the folders either, so the linker's working folder
+# in it is a fixed name (/pdbsourcepath) and the import libraries' folder is given relative to
+# the build folder, where Ninja runs every command.
+file(RELATIVE_PATH _source_from_build ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+string(REGEX REPLACE "/$" "" _source_from_build "${_source_from_build}")
+set(_reproducible_objects /Brepro /clang:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=tallyrig/
+    /clang:-ffile-prefix-map=${CMAKE_BINARY_DIR}/=
+    /clang:-ffile-prefix-map=${_source_from_build}/=tallyrig/ /clang:-fdebug-compilation-dir=.
+    /clang:-gno-codeview-command-line)
+add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:${_reproducible_objects}>")
+if(CMAKE_GENERATOR MATCHES "Ninja")
+  set(CMAKE_C_COMPILER_LAUNCHER ${PROJECT_SOURCE_DIR}/cmake/msvc-abi/relative-source.sh)
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${PROJECT_SOURCE_DIR}/cmake/msvc-abi/relative-source.sh)
+endif()
+set(_import_libpath ${_import_dir})
+if(CMAKE_GENERATOR MATCHES "Ninja")
+  file(RELATIVE_PATH _import_libpath ${CMAKE_BINARY_DIR} ${_import_dir})
+endif()
 foreach(_kind EXE SHARED MODULE)
-  string(APPEND CMAKE_${_kind}_LINKER_FLAGS " /NODEFAULTLIB /LIBPATH:${_import_dir}")
+  string(APPEND CMAKE_${_kind}_LINKER_FLAGS " /NODEFAULTLIB /LIBPATH:${_import_libpath} /Brepro"
+         " /pdbaltpath:%_PDB% /pdbsourcepath:C:/tallyrig")
 endforeach()
 
 set(_runtime ${PROJECT_SOURCE_DIR}/cmake/msvc-abi/runtime)
 set(_stl ${PROJECT_SOURCE_DIR}/third_party/msvc-stl/src)
 # The startup code runs before the security cookie is set, so it carries no cookie checks.
 add_library(msvc_abi_runtime STATIC ${_runtime}/startup.cpp ${_runtime}/exe_entry.cpp
-                                    ${_runtime}/dll_entry.cpp ${_runtime}/chkstk.cpp)
+                                    ${_runtime}/dll_entry.cpp ${_runtime}/chkstk.cpp
+                                    ${_runtime}/thread_safe_statics.cpp ${_runtime}/tls_support.cpp)
 target_compile_options(msvc_abi_runtime PRIVATE /GS-)
 tallyrig_warnings(msvc_abi_runtime)
 # Each allocation function in its own object, so that a program may replace one.

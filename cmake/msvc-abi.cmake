@@ -50,9 +50,9 @@ endif()
 # MSVC 17.13's compiler version, the first Microsoft's STL of 17.14 accepts. The header search
 # order: the project's shims over wine's headers, the STL, then wine's C runtime and Windows.
 # WINE_UNICODE_NATIVE makes wine's WCHAR the wchar_t Windows' own headers have;
-# USE_COMPILER_EXCEPTIONS gives structured exception handling its Windows names. Thread-safe
-# statics and the STL's vectorized algorithms would need parts of MSVC's static runtime that
-# cmake/msvc-abi/runtime does not write.
+# USE_COMPILER_EXCEPTIONS gives structured exception handling its Windows names. Local statics are
+# thread-safe as with cl (cmake/msvc-abi/runtime); the STL's vectorized algorithms would need a
+# part of MSVC's static runtime that it does not write.
 set(_msvc_abi_dir ${CMAKE_CURRENT_LIST_DIR}/msvc-abi)
 cmake_path(NORMAL_PATH _msvc_abi_dir)
 set(_stl_dir ${CMAKE_CURRENT_LIST_DIR}/../third_party/msvc-stl)
@@ -66,8 +66,7 @@ string(JOIN " " _msvc_abi_flags
   -imsvc${TALLYRIG_WINE_INCLUDE}/windows
   -DWINE_UNICODE_NATIVE
   -DUSE_COMPILER_EXCEPTIONS
-  -D_USE_STD_VECTOR_ALGORITHMS=0
-  /Zc:threadSafeInit-)
+  -D_USE_STD_VECTOR_ALGORITHMS=0)
 set(CMAKE_C_FLAGS_INIT "${_msvc_abi_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${_msvc_abi_flags}")
 set(CMAKE_RC_FLAGS_INIT "-I${TALLYRIG_WINE_INCLUDE}/windows")

@@ -17,7 +17,7 @@ bench_packages=("${build_packages[@]}" libbenchmark-dev valgrind time)
 # it, clang with libFuzzer for the fuzz preset, Chromium for the report's browser test, clang-cl
 # 19's tools and wine's headers for the MSVC ABI build, and the benchmark build (bench_packages).
 test_packages=("${bench_packages[@]}" clang-format faketime g++-mingw-w64-x86-64-posix wine wine64
-  clang libclang-rt-14-dev chromium clang-19 lld-19 llvm-19 libwine-dev)
+  clang libclang-rt-14-dev chromium clang-19 lld-19 llvm-19 libwine-dev zip)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;

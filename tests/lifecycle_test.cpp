@@ -1,5 +1,6 @@
 // The module's boundary: descriptor, entry points, the plugin object's life and the rating log.
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -21,8 +22,10 @@ TEST(DescriptorTest, HoldsTheValuesTheHostChecks) {
   EXPECT_STREQ(exports.versionText, "1.0.0.157");
   EXPECT_EQ(exports.createEntry, &getPlugin);
   EXPECT_EQ(exports.destroyEntry, &deleteMe);
-  // The path as the build saw it: whole, ending in the file that declares the plugin.
-  const std::string source = exports.sourcePath;
+  // The path as the build saw it: whole, ending in the file that declares the plugin. Windows
+  // builds may separate it with backslashes, as cl's __FILE__ does.
+  std::string source = exports.sourcePath;
+  std::replace(source.begin(), source.end(), '\\', '/');
   const std::string ending = "/plugin/module.cpp";
   ASSERT_GT(source.size(), ending.size());
   EXPECT_EQ(source.substr(source.size() - ending.size()), ending);

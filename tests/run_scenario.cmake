@@ -2,7 +2,8 @@
 # status, standard output, standard error and every file it left in the data folder.
 #
 #   cmake -DHOST=... -DPLUGIN=... -DCASE_DIR=... -DWORK_DIR=... [-DEMULATOR=wine]
-#         [-DCRLF=ON] [-DTWIN=msvc] [-DFAKETIME=/usr/bin/faketime] -P run_scenario.cmake
+#         [-DCRLF=ON] [-DTWIN=msvc] [-DFAKETIME=/usr/bin/faketime] [-DMODULE_DIR=...]
+#         -P run_scenario.cmake
 #
 # A case folder holds scenario.json, or runs.txt with one "<faketime time or -> | <file>" per
 # line for several runs into one data folder; expected-stdout, expected-stderr and expected-exit
@@ -10,7 +11,8 @@
 # becomes this year's folder); expected-data/, the
 # whole data folder afterwards. A year folder is compared as YEAR and a timestamp as
 # MM/DD/YYYY hh:mm, unless the case holds a file named keep-times. A file named plugin names
-# another module to load: "module:NAME" for a module built beside the host (without its ending)
+# another module to load: "module:NAME" for a module built beside the host (without its ending;
+# in MODULE_DIR when PLUGIN is not the build folder's, as the release zip's is)
 # or "file:NAME" for a file of the case. Where the Windows build must say something else, an
 # expected file may have a ".windows" twin, and where the MSVC runtime words it otherwise than
 # mingw's, a ".msvc" one (-DTWIN=msvc). In the host's messages the module's path reads
@@ -32,6 +34,9 @@ if(EXISTS ${CASE_DIR}/plugin)
   string(STRIP "${choice}" choice)
   if(choice MATCHES "^module:(.+)$")
     get_filename_component(moduleDir ${PLUGIN} DIRECTORY)
+    if(MODULE_DIR)
+      set(moduleDir ${MODULE_DIR})
+    endif()
     get_filename_component(moduleEnding ${PLUGIN} LAST_EXT)
     set(PLUGIN ${moduleDir}/${CMAKE_MATCH_1}${moduleEnding})
   elseif(choice MATCHES "^file:(.+)$")

@@ -1,5 +1,7 @@
 // Prints, as the process ends, the order in which the module's static objects are destroyed:
-// the player table, then the console, then the plugin object. A test compares the lines.
+// the player table, then the console, then the plugin object. A test compares the lines. Built as
+// a DLL (TALLYRIG_ORDER_PROBE_DLL), it prints them as it is unloaded, after the atexit functions
+// and the local static that fill() registered, in the reverse order of their registration.
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +46,8 @@ void operator delete(void* pointer, std::size_t) noexcept {
   release(pointer);
 }
 
-int main() {
+namespace {
+void fillModule() {
   Vantor::Plugin::VantorPlugin& plugin = **getPlugin();
   plugin.gameAccess = std::shared_ptr<GameWrapper>(new GameWrapper(), [](GameWrapper* game) {
     note("pluginInstance");
@@ -57,5 +60,34 @@ int main() {
                                                    });
   playerTable[0].name = std::string(64, 'x');
   tableBuffer = playerTable[0].name.data();
+}
+}  // namespace
+
+#if defined(TALLYRIG_ORDER_PROBE_DLL)
+namespace {
+struct LocalStatic {
+  LocalStatic() = default;
+  LocalStatic(const LocalStatic&) = delete;
+  LocalStatic& operator=(const LocalStatic&) = delete;
+  ~LocalStatic() { note("localStatic"); }
+};
+void atexitFirst() {
+  note("atexit first");
+}
+void atexitSecond() {
+  note("atexit second");
+}
+}  // namespace
+
+extern "C" __declspec(dllexport) void fill() {
+  std::atexit(atexitFirst);
+  static LocalStatic localStatic;
+  std::atexit(atexitSecond);
+  fillModule();
+}
+#else
+int main() {
+  fillModule();
   return 0;
 }
+#endif

@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
 
+// The DLL beside the test, or the one TALLYRIG_MODULE names (the release zip's).
 std::filesystem::path modulePath() {
+  if (const char* named = std::getenv("TALLYRIG_MODULE"); named != nullptr && *named != '\0') {
+    return named;
+  }
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   return std::filesystem::path(self).parent_path() / "Tallyrig.dll";

@@ -3,6 +3,7 @@
 // program replacing one of them still gets the others from here.
 #include <malloc.h>
 #include <new.h>
+#include <stdint.h>
 #include <vcruntime_exception.h>
 #include <vcruntime_new.h>
 
@@ -30,7 +31,12 @@ void* __cdecl operator new(size_t size, const std::nothrow_t&) noexcept {
   TALLYRIG_NOTHROW(operator new(size))
 }
 #elif TALLYRIG_OPERATOR == 3
+// The compiler asks for SIZE_MAX bytes when a new-expression's array length is negative or its
+// size overflows; the new-expression then throws bad_array_new_length, as MSVC's does.
 void* __cdecl operator new[](size_t size) {
+  if (size == SIZE_MAX) {
+    throw std::bad_array_new_length();
+  }
   return operator new(size);
 }
 #elif TALLYRIG_OPERATOR == 4
@@ -79,6 +85,9 @@ void* __cdecl operator new(size_t size, std::align_val_t alignment,
 }
 #elif TALLYRIG_OPERATOR == 13
 void* __cdecl operator new[](size_t size, std::align_val_t alignment) {
+  if (size == SIZE_MAX) {
+    throw std::bad_array_new_length();
+  }
   return operator new(size, alignment);
 }
 #elif TALLYRIG_OPERATOR == 14

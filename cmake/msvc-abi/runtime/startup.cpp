@@ -67,6 +67,11 @@ struct __type_info_node {
   __type_info_node* _Next;
 };
 __type_info_node __type_info_root_node;
+_VCRTIMP void __cdecl __std_type_info_destroy_list(__type_info_node* root);
+
+void tallyrig_free_type_names() {
+  __std_type_info_destroy_list(&__type_info_root_node);
+}
 
 // A DLL's atexit table: its static objects are destroyed when it is unloaded, from this table,
 // while its code is still mapped. In an EXE the table stays unused and atexit goes to ucrtbase's.
