@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <cwctype>
 #include <deque>
@@ -118,7 +119,9 @@ constexpr ULONG kOpenReparsePoint = 0x00200000;
 template <typename Call>
 Call ntdllCall(const char* name) {
   static HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll == nullptr ? nullptr : reinterpret_cast<Call>(GetProcAddress(ntdll, name));
+  if (ntdll == nullptr) return nullptr;
+  // Through the generic function type: the real one is the call's own, not FARPROC's.
+  return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, name)));
 }
 
 // A name opened or created inside the folder handle itself, never by a path from the root:
@@ -147,6 +150,27 @@ NTSTATUS openInFolder(HANDLE folder, const std::wstring& name, ACCESS_MASK acces
              options | kSynchronous | kOpenReparsePoint, nullptr, 0);
   if (result >= 0) handle = opened;
   return result;
+}
+
+using NtSetInformationFileCall = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+constexpr ULONG kFileRenameInformation = 10;
+
+// FILE_RENAME_INFORMATION: the name is taken relative to the folder handle. Straight to ntdll,
+// since a kernelbase that reads the name as a path from the current folder first would lose the
+// handle.
+NTSTATUS renameInFolder(HANDLE file, HANDLE folder, const std::wstring& name) {
+  static const auto setInformation = ntdllCall<NtSetInformationFileCall>("NtSetInformationFile");
+  if (setInformation == nullptr) return static_cast<NTSTATUS>(0xC0000002L);
+  const std::size_t nameAt = offsetof(FILE_RENAME_INFO, FileName);
+  std::vector<unsigned char> buffer(nameAt + (name.size() + 1) * sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = folder;
+  info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::memcpy(buffer.data() + nameAt, name.data(), name.size() * sizeof(wchar_t));
+  IO_STATUS_BLOCK status{};
+  return setInformation(file, &status, buffer.data(), static_cast<ULONG>(buffer.size()),
+                        kFileRenameInformation);
 }
 
 std::string ntError(NTSTATUS status) {
@@ -604,16 +628,9 @@ bool OutputTarget::write(const std::function<void(std::ostream&)>& writeTo,
     return false;
   }
 #if defined(_WIN32)
-  const std::wstring target = win32Name(name_);
-  std::vector<unsigned char> rename(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
-  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(rename.data());
-  info->ReplaceIfExists = TRUE;
-  info->RootDirectory = folder_;
-  info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
-  std::memcpy(info->FileName, target.data(), target.size() * sizeof(wchar_t));
-  if (!SetFileInformationByHandle(file, FileRenameInfo, info,
-                                  static_cast<DWORD>(rename.size()))) {
-    error = windowsError(GetLastError());
+  status = renameInFolder(file, folder_, win32Name(name_));
+  if (status < 0) {
+    error = ntError(status);
     discard();
     return false;
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <chrono>
 #include <string>
 #include <system_error>
@@ -17,6 +18,7 @@ constexpr std::string_view kSeparator = ", ";
 constexpr std::string_view kBlue = "Blue, ";
 constexpr std::string_view kOrange = "Orange, ";
 constexpr std::size_t kTimestampBytes = 16;  // MM/DD/YYYY HH:MM
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool readInt(std::string_view text, std::int32_t& value) {
   if (text.empty()) return false;
@@ -24,10 +26,20 @@ bool readInt(std::string_view text, std::int32_t& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-bool readRating(std::string_view text, double& value) {
+// Counts of goals, saves and the like are never below 0.
+bool readCount(std::string_view text, std::int32_t& value) {
+  return readInt(text, value) && value >= 0;
+}
+
+bool readNumber(std::string_view text, double& value) {
   if (text.empty()) return false;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return error == std::errc() && end == text.data() + text.size();
+}
+
+// nan and inf read as numbers but are no rating any output could show.
+bool readRating(std::string_view text, double& value) {
+  return readNumber(text, value) && std::isfinite(value);
 }
 
 bool readDigits(std::string_view text, int& value) {
@@ -66,12 +78,12 @@ bool readCountersAndName(std::string_view text, RowFields& row) {
   } else {
     return false;
   }
-  if (!takeLast(text, field) || !readInt(field, row.teamGoals)) return false;
+  if (!takeLast(text, field) || !readCount(field, row.teamGoals)) return false;
   if (!takeLast(text, field) || !readRating(field, row.mmr)) return false;
   Counters& counters = row.counters;
   for (std::int32_t* counter : {&counters.score, &counters.demos, &counters.shots, &counters.saves,
                                 &counters.assists, &counters.goals}) {
-    if (!takeLast(text, field) || !readInt(field, *counter)) return false;
+    if (!takeLast(text, field) || !readCount(field, *counter)) return false;
   }
   row.name = text;
   return true;
@@ -81,10 +93,11 @@ std::string quoted(std::string_view field) {
   return "\"" + std::string(field) + "\"";
 }
 
-// Why a whole number does not read, or nothing.
-std::optional<std::string> intProblem(std::string_view name, std::string_view field) {
+// Why a count does not read, or nothing.
+std::optional<std::string> countProblem(std::string_view name, std::string_view field) {
   std::int32_t value = 0;
-  if (readInt(field, value)) return std::nullopt;
+  if (readCount(field, value)) return std::nullopt;
+  if (readInt(field, value)) return fmt::format("{} {} is negative", name, quoted(field));
   std::int64_t wide = 0;
   const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), wide);
   if (!field.empty() && end == field.data() + field.size() &&
@@ -131,13 +144,16 @@ std::string rowProblem(std::string_view line) {
   if (fields[2] != "WIN" && fields[2] != "LOSS") {
     return fmt::format("W/L {} is not WIN or LOSS", quoted(fields[2]));
   }
-  if (const auto problem = intProblem("TEAM GOALS", fields[3])) return *problem;
+  if (const auto problem = countProblem("TEAM GOALS", fields[3])) return *problem;
   double mmr = 0;
-  if (!readRating(fields[4], mmr)) return fmt::format("MMR {} is not a number", quoted(fields[4]));
+  if (!readRating(fields[4], mmr)) {
+    return fmt::format("MMR {} is not a {}number", quoted(fields[4]),
+                       readNumber(fields[4], mmr) ? "finite " : "");
+  }
   constexpr std::array<std::string_view, 6> kCounters = {"SCORE", "DEMOS",   "SHOTS",
                                                          "SAVES", "ASSISTS", "GOALS"};
   for (std::size_t i = 0; i < kCounters.size(); ++i) {
-    if (const auto problem = intProblem(kCounters[i], fields[5 + i])) return *problem;
+    if (const auto problem = countProblem(kCounters[i], fields[5 + i])) return *problem;
   }
   return "not a header line, a row or an empty line; skipped";
 }
@@ -259,6 +275,8 @@ void StatisticsReader::finish() {
 
 void StatisticsReader::onLine(std::string_view line, bool terminated) {
   if (line.ends_with('\r')) line.remove_suffix(1);
+  // A file saved by an editor may begin with a byte-order mark.
+  if (lineNumber_ == 1 && line.starts_with(kByteOrderMark)) line.remove_prefix(kByteOrderMark.size());
   if (line.size() > kMaxLineBytes) {
     events_.warning(lineNumber_, "a line longer than 4096 bytes; skipped");
     return;
