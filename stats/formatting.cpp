@@ -62,6 +62,24 @@ std::string periodLabel(const Period& period, PeriodKind kind) {
   return fmt::format("{} to {}", first, displayTime(period.latestMinutes).substr(11));
 }
 
+std::string filtersText(const Filters& filters,
+                        const std::function<std::string(std::string_view)>& playlistName) {
+  std::string out;
+  for (std::size_t i = 0; i < filters.playlists.size(); ++i) {
+    out += (i == 0 ? ", playlist " : " or ") + playlistName(filters.playlists[i]);
+  }
+  if (filters.since) {
+    const LocalDate& since = *filters.since;
+    out += fmt::format(", since {:04}-{:02}-{:02}", since.year, since.month, since.day);
+  }
+  if (filters.last) out += fmt::format(", the latest {}", *filters.last);
+  if (filters.until) {
+    const LocalDate& until = *filters.until;
+    out += fmt::format(", until {:04}-{:02}-{:02}", until.year, until.month, until.day);
+  }
+  return out;
+}
+
 std::string periodChange(const Period& period) {
   std::string text = ratingChangeText(period.mmrChange);
   const std::string parts = playlistChanges(period);

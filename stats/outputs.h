@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -39,6 +40,11 @@ std::string periodLabel(const Period& period, PeriodKind kind);
 std::string periodChange(const Period& period);
 // Only the part in brackets, "Doubles -10, Duel +20"; empty for one playlist or none.
 std::string playlistChanges(const Period& period);
+
+// ", playlist Duel or Hoops, since 2024-03-01, the latest 4, until 2024-12-31": the filters as
+// the summary and the report show them, each playlist's name as `playlistName` gives it.
+std::string filtersText(const Filters& filters,
+                        const std::function<std::string(std::string_view)>& playlistName);
 
 // An aligned table per playlist and overall, then the last session.
 std::string summaryText(const Summary& summary);
