@@ -120,6 +120,7 @@ std::vector<fs::directory_entry> sortedEntries(const fs::path& folder, const War
 std::string notAFile(const fs::directory_entry& entry) {
   std::error_code error;
   const fs::file_status status = fs::status(entry.path(), error);
+  if (error == std::errc::too_many_symbolic_link_levels) return "a link that loops";
   if (fs::is_symlink(entry.symlink_status(error)) && !fs::exists(status)) {
     return "a link that leads to no file";
   }

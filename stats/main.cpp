@@ -6,9 +6,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <functional>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -70,6 +70,21 @@ int writeOutput(OutputTarget& target, const std::string& flag, const std::string
   }
   say(fmt::format("cannot write {}: {}", path, error));
   return kNothingRead;
+}
+
+// The ids of the rows that bear `name`, first read first, as shown; none when some row has
+// `name` as its id.
+std::vector<std::string> idsNamed(const History& history, TextId name) {
+  std::vector<TextId> ids;
+  for (const Row& row : history.rows) {
+    if (row.playerId == name) return {};
+    if (row.name == name && std::find(ids.begin(), ids.end(), row.playerId) == ids.end()) {
+      ids.push_back(row.playerId);
+    }
+  }
+  std::vector<std::string> shown;
+  for (const TextId id : ids) shown.push_back(shownText(history.text(id)));
+  return shown;
 }
 
 }  // namespace
@@ -197,6 +212,13 @@ int main(int argc, char** argv) {
   TextId player = 0;
   if (options.player) {
     const TextId* found = history.find(*options.player);
+    const std::vector<std::string> named =
+        found == nullptr ? std::vector<std::string>{} : idsNamed(history, *found);
+    if (!named.empty()) {
+      say(fmt::format("--player takes a player id, not a name; {} is the name of {}",
+                      shownText(*options.player), fmt::join(named, ", ")));
+      return kNothingRead;
+    }
     if (found == nullptr) {
       say(fmt::format("no match has a row with the player id {}", shownText(*options.player)));
       return kNothingRead;
@@ -227,14 +249,13 @@ int main(int argc, char** argv) {
   int status = kDone;
   const auto writeTo = [&](std::size_t at, const std::function<void(std::ostream&)>& write) {
     if (!targets[at] || status == kUsage) return;
-    const int result = writeOutput(*targets[at], outputs[at].first, *outputs[at].second,
-                                   statisticsFolder, write);
+    const int result =
+        writeOutput(*targets[at], outputs[at].first, *outputs[at].second, statisticsFolder, write);
     if (result != kDone) status = result;
   };
   writeTo(2, [&](std::ostream& out) { out << summaryJson(summary); });
   writeTo(1, [&](std::ostream& out) {
-    writeCsvExport(out, history, player, filters,
-                   options.csvRaw ? CsvText::Raw : CsvText::Defused);
+    writeCsvExport(out, history, player, filters, options.csvRaw ? CsvText::Raw : CsvText::Defused);
   });
   writeTo(0, [&](std::ostream& out) { writeHtmlReport(out, history, summary, matches); });
   return status;

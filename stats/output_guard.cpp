@@ -223,7 +223,7 @@ FileIdentity identityOf(const struct stat& status) {
 }
 
 std::optional<FileIdentity> identityOf(int handle, bool* isFolder, std::string& error) {
-  struct stat status{};
+  struct stat status {};
   if (fstat(handle, &status) != 0) {
     error = errnoText(errno);
     return std::nullopt;
@@ -287,7 +287,11 @@ FolderScan scanFolder(const fs::path& folder) {
   FolderScan scan;
 #if defined(_WIN32)
   HandleCloser handle{openByPath(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, scan.error)};
-  if (handle.handle == INVALID_HANDLE_VALUE) return scan;
+  if (handle.handle == INVALID_HANDLE_VALUE) {
+    const DWORD cause = GetLastError();
+    scan.missing = cause == ERROR_FILE_NOT_FOUND || cause == ERROR_PATH_NOT_FOUND;
+    return scan;
+  }
   bool isFolder = false;
   scan.identity = identityOf(handle.handle, &isFolder, scan.error);
   if (!scan.identity) return scan;
@@ -320,6 +324,7 @@ FolderScan scanFolder(const fs::path& folder) {
 #else
   HandleCloser handle{open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (handle.handle < 0) {
+    scan.missing = errno == ENOENT;
     scan.error = errno == ENOTDIR ? "not a folder" : errnoText(errno);
     return scan;
   }
@@ -336,10 +341,10 @@ FolderScan scanFolder(const fs::path& folder) {
   while (const dirent* entry = readdir(entries)) {
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    struct stat status{};
+    struct stat status {};
     if (fstatat(handle.handle, name.c_str(), &status, 0) != 0) {
       const int cause = errno;
-      struct stat link{};
+      struct stat link {};
       const bool isLink = fstatat(handle.handle, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
                           S_ISLNK(link.st_mode);
       // A link that leads nowhere is no folder; anything else unreadable may be one, and its own
@@ -368,13 +373,12 @@ FolderScan scanFolder(const fs::path& folder) {
 ProtectedTree readProtectedTree(const fs::path& root, const FolderScanner& scan) {
   ProtectedTree tree;
   tree.root = root;
-  std::error_code error;
-  if (!fs::exists(root, error) && !error) return tree;
   std::deque<fs::path> waiting{root};
   while (!waiting.empty()) {
     const fs::path folder = waiting.front();
     waiting.pop_front();
     FolderScan found = scan(folder);
+    if (found.missing && folder == root) return tree;
     if (!found.identity || !found.listed) {
       tree.problem = fmt::format("the folder {} cannot be {}: {}", displayPath(folder),
                                  found.identity ? "listed" : "identified", found.error);
@@ -426,10 +430,10 @@ OutputTarget::OutputTarget(const fs::path& path) : random_(fromRandomDevice) {
   name_ = std::move(name);
   std::string error;
 #if defined(_WIN32)
-  HANDLE handle = openByPath(folder,
-                             FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE |
-                                 FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                             error);
+  HANDLE handle = openByPath(
+      folder,
+      FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      error);
   if (handle != INVALID_HANDLE_VALUE) folder_ = handle;
 #else
   folder_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -481,7 +485,7 @@ std::optional<FileIdentity> OutputTarget::existingIdentity() const {
   HandleCloser handle{opened};
   return identityOf(handle.handle, nullptr, error);
 #else
-  struct stat status{};
+  struct stat status {};
   if (fstatat(folder_, name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
   return identityOf(status);
 #endif
@@ -494,7 +498,7 @@ std::optional<std::string> OutputTarget::linkIntoStatistics(const ProtectedTree&
   (void)tree;
   return std::nullopt;
 #else
-  struct stat status{};
+  struct stat status {};
   if (fstatat(folder_, name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
       !S_ISLNK(status.st_mode)) {
     return std::nullopt;
@@ -590,8 +594,8 @@ bool OutputTarget::write(const std::function<void(std::ostream&)>& writeTo,
   int file = -1;
   for (unsigned attempt = 0; attempt < kTemporaryAttempts && file < 0; ++attempt) {
     temporary = temporaryName(random_());
-    file = openat(folder_, temporary.c_str(),
-                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    file = openat(folder_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  0666);
     if (file < 0 && errno != EEXIST) break;
   }
   if (file < 0) {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -276,7 +276,8 @@ void StatisticsReader::finish() {
 void StatisticsReader::onLine(std::string_view line, bool terminated) {
   if (line.ends_with('\r')) line.remove_suffix(1);
   // A file saved by an editor may begin with a byte-order mark.
-  if (lineNumber_ == 1 && line.starts_with(kByteOrderMark)) line.remove_prefix(kByteOrderMark.size());
+  if (lineNumber_ == 1 && line.starts_with(kByteOrderMark))
+    line.remove_prefix(kByteOrderMark.size());
   if (line.size() > kMaxLineBytes) {
     events_.warning(lineNumber_, "a line longer than 4096 bytes; skipped");
     return;

@@ -7,8 +7,11 @@ file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 file(COPY ${CASE_DIR}/data DESTINATION ${WORK_DIR})
 file(GLOB_RECURSE statistics_files ${WORK_DIR}/data/*)
+# Times as well as bytes: a file written over with the same bytes shows here (file(COPY) keeps
+# the times of the checkout).
 foreach(file IN LISTS statistics_files)
   file(SHA256 ${file} before_${file})
+  file(TIMESTAMP ${file} time_before_${file} "%Y-%m-%dT%H:%M:%S" UTC)
 endforeach()
 
 set(failures "")
@@ -172,13 +175,117 @@ if(leftovers)
   string(APPEND failures "temporary files left: ${leftovers}\n")
 endif()
 
+# The longest name a file system takes: the temporary name does not grow with it.
+string(REPEAT n 250 long_name)
+set(ARGS --data-dir data --json out/${long_name}.json)
+expect(output-name-of-255-bytes 0)
+if(NOT EXISTS ${WORK_DIR}/out/${long_name}.json)
+  string(APPEND failures "output-name-of-255-bytes: not written\n")
+endif()
+
+# Someone who can write in the output folder prepares the temporary names a guess would give,
+# as links to a statistics file: none is opened.
+foreach(attempt RANGE 99)
+  file(CREATE_LINK ${WORK_DIR}/data/Tallyrig/2024/Duel.csv
+       ${WORK_DIR}/out/.prepared.json.tallyrig-stats-${attempt}.tmp SYMBOLIC)
+endforeach()
+set(ARGS --data-dir data --json out/prepared.json)
+expect(prepared-temporary-names 0)
+file(GLOB prepared ${WORK_DIR}/out/.prepared.json.*)
+list(LENGTH prepared prepared_count)
+if(NOT prepared_count EQUAL 100)
+  string(APPEND failures "prepared-temporary-names: ${prepared_count} of the 100 links left\n")
+endif()
+file(REMOVE ${prepared})
+
+if(EMULATOR)
+  # A device prefix, and names that Windows resolves without their trailing dots and spaces.
+  string(REPLACE "/" "\\" windows_path "\\\\.\\Z:${WORK_DIR}/data/Tallyrig/2025/summary.json")
+  set(ARGS --data-dir data --json ${windows_path})
+  expect(output-device-prefix 2)
+  set(ARGS --data-dir data --html out/same.out --csv "out/same.out. .")
+  expect(same-output-trailing-dots 2)
+  string(REPLACE "/" "\\" windows_path "\\\\.\\Z:${WORK_DIR}/out/same.out")
+  set(ARGS --data-dir data --html out/same.out --json ${windows_path})
+  expect(same-output-device-prefix 2)
+
+  # One folder through two drive letters: C: is the prefix's drive_c, Z: the whole file system.
+  if(DEFINED ENV{WINEPREFIX})
+    set(prefix $ENV{WINEPREFIX})
+  else()
+    set(prefix $ENV{HOME}/.cache/tallyrig/wine64)
+  endif()
+  string(RANDOM LENGTH 12 unique)
+  set(drive_c_dir ${prefix}/drive_c/tallyrig-stats-test-${unique})
+  file(MAKE_DIRECTORY ${drive_c_dir})
+  file(COPY ${CASE_DIR}/data DESTINATION ${drive_c_dir})
+  file(SHA256 ${drive_c_dir}/data/Tallyrig/2024/Duel.csv drive_c_before)
+  set(c_data "C:\\tallyrig-stats-test-${unique}\\data")
+  string(REPLACE "/" "\\" z_dir "Z:${drive_c_dir}")
+  set(ARGS --data-dir ${c_data} --json ${z_dir}\\data\\Tallyrig\\2024\\x.json)
+  expect(output-through-another-drive 2)
+  set(ARGS --data-dir ${c_data} --csv ${drive_c_dir}/data/Tallyrig/2024/Duel.csv)
+  expect(output-as-a-unix-path 2)
+  set(ARGS --data-dir ${z_dir}\\data --json ${c_data}\\Tallyrig\\2025\\x.json)
+  expect(data-dir-through-another-drive 2)
+  set(ARGS --data-dir data --json ${c_data}\\..\\o.json --csv ${z_dir}\\o.json)
+  expect(same-output-through-two-drives 2)
+  file(SHA256 ${drive_c_dir}/data/Tallyrig/2024/Duel.csv drive_c_after)
+  file(GLOB_RECURSE drive_c_files ${drive_c_dir}/*)
+  list(LENGTH drive_c_files drive_c_count)
+  if(NOT drive_c_after STREQUAL drive_c_before OR NOT drive_c_count EQUAL 3)
+    string(APPEND failures "two drives: ${drive_c_files} changed or appeared\n")
+  endif()
+  file(REMOVE_RECURSE ${drive_c_dir})
+endif()
+
+# Files that are no statistics' normal form: a byte-order mark, a negative count, a name used by
+# two ids, names a spreadsheet or the text direction would take for something else.
+string(ASCII 239 187 191 bom)
+string(ASCII 226 128 174 right_to_left_override)
+string(ASCII 239 191 189 replacement)
+set(header "TEAM COLOR, NAME, GOALS, ASSISTS, SAVES, SHOTS, DEMOS, SCORE, MMR, TEAM GOALS, W/L, TIMESTAMP, PLAYERID")
+set(odd ${WORK_DIR}/odd/Tallyrig/2024)
+file(MAKE_DIRECTORY ${odd})
+file(WRITE ${odd}/Duel.csv "${bom}${header}
+Blue, Ana, 1, 0, 1, 2, 0, 100, 1000, 1, WIN, 03/07/2024 21:05, Steam|1|0
+Orange, x;=1+1;${right_to_left_override}, 0, 0, 1, 2, 0, 100, 990, 0, LOSS, 03/07/2024 21:05, Steam|2|0
+
+${header}
+Blue, Ana, -1, 0, 1, 2, 0, 100, 1000, 1, WIN, 03/07/2024 22:05, Steam|1|0
+Orange, Ana, 0, 0, 1, 2, 0, 100, 990, 0, LOSS, 03/07/2024 22:05, Epic|7|0
+
+")
+set(ARGS --data-dir odd --player Ana)
+expect(player-given-a-name 1 stderr odd-player-name.txt)
+set(ARGS --data-dir odd --player Steam|2|0 --csv out/odd.csv --html out/odd.html)
+expect(odd-names 0 stdout odd-summary.txt out/odd.csv odd.csv)
+file(READ ${WORK_DIR}/out/odd.html odd_report)
+string(FIND "${odd_report}" "${right_to_left_override}" override_at)
+string(FIND "${odd_report}" "<bdi>x;=1+1;${replacement}</bdi>" isolated_at)
+if(NOT override_at EQUAL -1 OR isolated_at EQUAL -1)
+  string(APPEND failures "odd-names: the report holds a direction override or no <bdi>\n")
+endif()
+set(ARGS --data-dir odd --player Steam|2|0 --csv-raw --csv out/odd-raw.csv)
+expect(odd-names-raw 0 out/odd-raw.csv odd-raw.csv)
+if(NOT EMULATOR)
+  # Reading these would wait for a writer, fail or read without end: each is named and skipped.
+  execute_process(COMMAND mkfifo ${odd}/Fifo.csv RESULT_VARIABLE fifo_made)
+  file(CREATE_LINK missing.csv ${odd}/Dangling.csv SYMBOLIC)
+  file(CREATE_LINK Loop.csv ${odd}/Loop.csv SYMBOLIC)
+  file(CREATE_LINK /dev/zero ${odd}/Zero.csv SYMBOLIC)
+  set(ARGS --data-dir odd --player Steam|2|0)
+  expect(not-statistics-files 0 stderr odd-not-files.txt)
+endif()
+
 file(GLOB_RECURSE statistics_files_after ${WORK_DIR}/data/*)
 if(NOT statistics_files_after STREQUAL statistics_files)
   string(APPEND failures "files appeared below data/: ${statistics_files_after}\n")
 endif()
 foreach(file IN LISTS statistics_files)
   file(SHA256 ${file} after)
-  if(NOT after STREQUAL before_${file})
+  file(TIMESTAMP ${file} time_after "%Y-%m-%dT%H:%M:%S" UTC)
+  if(NOT after STREQUAL before_${file} OR NOT time_after STREQUAL time_before_${file})
     string(APPEND failures "${file} changed\n")
   endif()
 endforeach()

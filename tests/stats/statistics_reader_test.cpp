@@ -105,8 +105,8 @@ TEST(ParseRow, AnIdHoldingAWholeFieldSequenceIsTheAmbiguityLeft) {
 }
 
 TEST(ParseRow, IntegersAndRatingsAtTheirLimits) {
-  const RowFields extreme = parsed(
-      "Blue, A, 0, 2147483647, 0, 1, 7, 0, 1e+06, 2147483647, WIN, 03/07/2024 21:05, S");
+  const RowFields extreme =
+      parsed("Blue, A, 0, 2147483647, 0, 1, 7, 0, 1e+06, 2147483647, WIN, 03/07/2024 21:05, S");
   EXPECT_EQ(extreme.counters.goals, 0);
   EXPECT_EQ(extreme.counters.assists, std::numeric_limits<std::int32_t>::max());
   EXPECT_EQ(extreme.mmr, 1e6);
@@ -126,10 +126,10 @@ TEST(ParseRow, IntegersAndRatingsAtTheirLimits) {
   for (std::size_t field = 0; field < 7; ++field) {
     std::vector<std::string> counts = {"1", "0", "0", "0", "0", "0", "1"};
     counts[field] = "-1";
-    const std::string line = fmt::format("Blue, A, {}, {}, {}, {}, {}, {}, 1, {}, WIN, "
-                                         "03/07/2024 21:05, S",
-                                         counts[0], counts[1], counts[2], counts[3], counts[4],
-                                         counts[5], counts[6]);
+    const std::string line = fmt::format(
+        "Blue, A, {}, {}, {}, {}, {}, {}, 1, {}, WIN, "
+        "03/07/2024 21:05, S",
+        counts[0], counts[1], counts[2], counts[3], counts[4], counts[5], counts[6]);
     EXPECT_FALSE(parseRow(line)) << line;
   }
   for (const std::string goals :
@@ -427,7 +427,7 @@ TEST(StatisticsFiles, FoundByYearThenNameAndReadReadOnly) {
                      ": a folder, not a statistics file; skipped");
 #if !defined(_WIN32)
   expected.push_back(where("Tallyrig/2024/Loop.csv") +
-                     ": a link that leads to no file, not a statistics file; skipped");
+                     ": a link that loops, not a statistics file; skipped");
 #endif
 #if defined(_WIN32)
   // Names are case-blind there: the file is the plugin's own.
@@ -437,7 +437,8 @@ TEST(StatisticsFiles, FoundByYearThenNameAndReadReadOnly) {
   expected.push_back(where("Tallyrig/2024/Upper.CSV") +
                      ": named .CSV, not .csv; skipped (on Windows, where names are case-blind, "
                      "it is read)");
-  expected.push_back(where("Tallyrig/2024/Zero.csv") + ": a device, not a statistics file; skipped");
+  expected.push_back(where("Tallyrig/2024/Zero.csv") +
+                     ": a device, not a statistics file; skipped");
 #endif
   for (const char* folder : {"Tallyrig/20245", "Tallyrig/202x", "Tallyrig/999", "Tallyrig/abcd"}) {
     expected.push_back(where(folder) + ": not a year folder (four digits); skipped");
