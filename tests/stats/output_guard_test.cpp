@@ -308,8 +308,11 @@ TEST_F(OutputGuard, APathSwappedAfterTheCheckIsNotFollowed) {
   std::string error;
   const bool written = writeText(target, "report", error);
   EXPECT_EQ(contents(duel), "statistics\n");
-  EXPECT_FALSE(fs::exists(out() / "Duel.csv"));
+  // Through the path now: the statistics folder itself on Linux, a new folder on Windows.
   EXPECT_EQ(leftovers(out()), std::vector<std::string>{});
+  if (kWindows) {
+    EXPECT_FALSE(fs::exists(out() / "Duel.csv"));
+  }
   // Windows writes into the folder the handle holds. Wine creates the file there but renames and
   // deletes by the path it was opened at, gone since: the output fails and its temporary file
   // stays in the moved folder; nothing reaches the statistics either way.
