@@ -26,11 +26,6 @@ bool readInt(std::string_view text, std::int32_t& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-// Counts of goals, saves and the like are never below 0.
-bool readCount(std::string_view text, std::int32_t& value) {
-  return readInt(text, value) && value >= 0;
-}
-
 bool readNumber(std::string_view text, double& value) {
   if (text.empty()) return false;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -78,12 +73,12 @@ bool readCountersAndName(std::string_view text, RowFields& row) {
   } else {
     return false;
   }
-  if (!takeLast(text, field) || !readCount(field, row.teamGoals)) return false;
+  if (!takeLast(text, field) || !readInt(field, row.teamGoals)) return false;
   if (!takeLast(text, field) || !readRating(field, row.mmr)) return false;
   Counters& counters = row.counters;
   for (std::int32_t* counter : {&counters.score, &counters.demos, &counters.shots, &counters.saves,
                                 &counters.assists, &counters.goals}) {
-    if (!takeLast(text, field) || !readCount(field, *counter)) return false;
+    if (!takeLast(text, field) || !readInt(field, *counter)) return false;
   }
   row.name = text;
   return true;
@@ -93,11 +88,10 @@ std::string quoted(std::string_view field) {
   return "\"" + std::string(field) + "\"";
 }
 
-// Why a count does not read, or nothing.
-std::optional<std::string> countProblem(std::string_view name, std::string_view field) {
+// Why a whole number does not read, or nothing.
+std::optional<std::string> intProblem(std::string_view name, std::string_view field) {
   std::int32_t value = 0;
-  if (readCount(field, value)) return std::nullopt;
-  if (readInt(field, value)) return fmt::format("{} {} is negative", name, quoted(field));
+  if (readInt(field, value)) return std::nullopt;
   std::int64_t wide = 0;
   const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), wide);
   if (!field.empty() && end == field.data() + field.size() &&
@@ -144,7 +138,7 @@ std::string rowProblem(std::string_view line) {
   if (fields[2] != "WIN" && fields[2] != "LOSS") {
     return fmt::format("W/L {} is not WIN or LOSS", quoted(fields[2]));
   }
-  if (const auto problem = countProblem("TEAM GOALS", fields[3])) return *problem;
+  if (const auto problem = intProblem("TEAM GOALS", fields[3])) return *problem;
   double mmr = 0;
   if (!readRating(fields[4], mmr)) {
     return fmt::format("MMR {} is not a {}number", quoted(fields[4]),
@@ -153,7 +147,7 @@ std::string rowProblem(std::string_view line) {
   constexpr std::array<std::string_view, 6> kCounters = {"SCORE", "DEMOS",   "SHOTS",
                                                          "SAVES", "ASSISTS", "GOALS"};
   for (std::size_t i = 0; i < kCounters.size(); ++i) {
-    if (const auto problem = countProblem(kCounters[i], fields[5 + i])) return *problem;
+    if (const auto problem = intProblem(kCounters[i], fields[5 + i])) return *problem;
   }
   return "not a header line, a row or an empty line; skipped";
 }

@@ -239,8 +239,8 @@ if(EMULATOR)
   file(REMOVE_RECURSE ${drive_c_dir})
 endif()
 
-# Files that are no statistics' normal form: a byte-order mark, a negative count, a name used by
-# two ids, names a spreadsheet or the text direction would take for something else.
+# Files that are no statistics' normal form: a byte-order mark, a negative count (read as it is), a
+# name used by two ids, names a spreadsheet or the text direction would take for something else.
 string(ASCII 239 187 191 bom)
 string(ASCII 226 128 174 right_to_left_override)
 string(ASCII 239 191 189 replacement)
