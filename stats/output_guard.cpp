@@ -296,6 +296,7 @@ FolderScan scanFolder(const fs::path& folder) {
   scan.identity = identityOf(handle.handle, &isFolder, scan.error);
   if (!scan.identity) return scan;
   if (!isFolder) {
+    scan.missing = true;
     scan.error = "not a folder";
     return scan;
   }
@@ -324,7 +325,7 @@ FolderScan scanFolder(const fs::path& folder) {
 #else
   HandleCloser handle{open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (handle.handle < 0) {
-    scan.missing = errno == ENOENT;
+    scan.missing = errno == ENOENT || errno == ENOTDIR;
     scan.error = errno == ENOTDIR ? "not a folder" : errnoText(errno);
     return scan;
   }

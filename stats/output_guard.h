@@ -32,7 +32,7 @@ struct FileIdentity {
 struct FolderScan {
   std::optional<FileIdentity> identity;  // nothing: it could not be read (error says why)
   bool listed = false;                   // false: it could not be listed (error says why)
-  bool missing = false;                  // there is nothing at the path
+  bool missing = false;                  // no folder at the path: nothing, or something else
   std::string error;
   std::vector<std::filesystem::path> folders;  // the folders in it, links to folders too
   std::vector<std::pair<FileIdentity, std::filesystem::path>> files;

@@ -170,6 +170,9 @@ TEST_F(OutputGuard, TheTreeOnDisk) {
   EXPECT_EQ(tree.files.size(), 1u);
   EXPECT_TRUE(readProtectedTree(root_ / "missing").folders.empty());
   EXPECT_FALSE(readProtectedTree(root_ / "missing").problem);
+  // A file where the folder would be holds no statistics either.
+  EXPECT_TRUE(readProtectedTree(statistics() / "2024" / "Duel.csv").folders.empty());
+  EXPECT_FALSE(readProtectedTree(statistics() / "2024" / "Duel.csv").problem);
 #if !defined(_WIN32)
   // A link to a folder outside is inside too, and so is all below it.
   fs::create_directories(root_ / "outside" / "below");
