@@ -17,10 +17,26 @@ bool looksLikeFormula(std::string_view text) {
   return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
 }
 
+// A spreadsheet that splits on ';' or a tab (as many do under a European list separator) reads
+// each piece between them as a cell of its own, quotes or not: each piece is defused alone.
+std::string defused(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 1);
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.find_first_of(";\t", start);
+    const std::string_view piece = text.substr(start, end - start);
+    if (looksLikeFormula(piece)) out += '\'';
+    out += piece;
+    if (end == std::string_view::npos) return out;
+    out += text[end];
+    start = end + 1;
+  }
+}
+
 // Quoted only when it must be: a comma, a quote or a line break inside.
 void appendField(std::string& out, std::string_view text, CsvText style) {
-  std::string shown = style == CsvText::Raw ? validUtf8(text) : shownText(text);
-  if (style == CsvText::Defused && looksLikeFormula(shown)) shown.insert(0, 1, '\'');
+  const std::string shown = style == CsvText::Raw ? validUtf8(text) : defused(shownText(text));
   if (shown.find_first_of(",\"\r\n") == std::string::npos) {
     out += shown;
     return;
@@ -33,6 +49,13 @@ void appendField(std::string& out, std::string_view text, CsvText style) {
   out += '"';
 }
 
+bool hasRow(const History& history, const Match& match, TextId player) {
+  for (std::uint32_t at = match.firstRow; at < match.firstRow + match.rowCount; ++at) {
+    if (history.rows[at].playerId == player) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void writeCsvExport(std::ostream& stream, const History& history, TextId player,
@@ -42,7 +65,7 @@ void writeCsvExport(std::ostream& stream, const History& history, TextId player,
   out += "\r\n";
   for (std::size_t index = 0; index < history.matches.size(); ++index) {
     const Match& match = history.matches[index];
-    if (!filters.admits(history, match)) continue;
+    if (!filters.admits(history, match) || !hasRow(history, match, player)) continue;
     const std::string timestamp = isoTime(match.minutes);
     for (std::uint32_t at = match.firstRow; at < match.firstRow + match.rowCount; ++at) {
       const Row& row = history.rows[at];

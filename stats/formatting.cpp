@@ -61,6 +61,24 @@ std::string periodLabel(const Period& period, PeriodKind kind) {
   return fmt::format("{} to {}", first, displayTime(period.latestMinutes).substr(11));
 }
 
+std::string filtersText(const Filters& filters,
+                        const std::function<std::string(std::string_view)>& playlistName) {
+  std::string out;
+  for (std::size_t i = 0; i < filters.playlists.size(); ++i) {
+    out += (i == 0 ? ", playlist " : " or ") + playlistName(filters.playlists[i]);
+  }
+  if (filters.since) {
+    const LocalDate& since = *filters.since;
+    out += fmt::format(", since {:04}-{:02}-{:02}", since.year, since.month, since.day);
+  }
+  if (filters.last) out += fmt::format(", the latest {}", *filters.last);
+  if (filters.until) {
+    const LocalDate& until = *filters.until;
+    out += fmt::format(", until {:04}-{:02}-{:02}", until.year, until.month, until.day);
+  }
+  return out;
+}
+
 std::string periodChange(const Period& period) {
   std::string text = ratingChangeText(period.mmrChange);
   // One playlist is named alone: its change is the figure before it.
@@ -74,6 +92,16 @@ std::string periodChange(const Period& period) {
 
 namespace {
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+// U+202A to U+202E (embeddings and overrides) and U+2066 to U+2069 (isolates): each reorders
+// the text around it, so a name could disguise whose row is whose.
+bool isDirectionOverride(std::string_view text) {
+  if (text.size() < 3 || text[0] != '\xE2') return false;
+  const auto second = static_cast<unsigned char>(text[1]);
+  const auto third = static_cast<unsigned char>(text[2]);
+  return (second == 0x80 && third >= 0xAA && third <= 0xAE) ||
+         (second == 0x81 && third >= 0xA6 && third <= 0xA9);
+}
 }  // namespace
 
 std::string validUtf8(std::string_view text) {
@@ -126,6 +154,9 @@ std::string shownText(std::string_view text) {
     if (c < 0x20 || c == 0x7F || c1) {
       out += kReplacement;
       if (c1) ++i;
+    } else if (isDirectionOverride(std::string_view(valid).substr(i))) {
+      out += kReplacement;
+      i += 2;
     } else {
       out += valid[i];
     }

@@ -116,6 +116,27 @@ std::vector<fs::directory_entry> sortedEntries(const fs::path& folder, const War
   return entries;
 }
 
+// What an entry named .csv is when it is neither a file nor a folder.
+std::string notAFile(const fs::directory_entry& entry) {
+  std::error_code error;
+  const fs::file_status status = fs::status(entry.path(), error);
+  if (error == std::errc::too_many_symbolic_link_levels) return "a link that loops";
+  if (fs::is_symlink(entry.symlink_status(error)) && !fs::exists(status)) {
+    return "a link that leads to no file";
+  }
+  switch (status.type()) {
+    case fs::file_type::fifo:
+      return "a FIFO";
+    case fs::file_type::block:
+    case fs::file_type::character:
+      return "a device";
+    case fs::file_type::socket:
+      return "a socket";
+    default:
+      return "not a regular file";
+  }
+}
+
 }  // namespace
 
 TextId History::intern(std::string_view text) {
@@ -176,7 +197,12 @@ std::vector<StatisticsFile> findStatisticsFiles(const fs::path& dataFolder,
             fmt::format("{}: a folder, not a statistics file; skipped", displayPath(entry.path())));
         continue;
       }
-      if (!entry.is_regular_file(error)) continue;
+      if (!entry.is_regular_file(error)) {
+        // Reading a FIFO or a device would wait for a writer or read without end.
+        warn(fmt::format("{}: {}, not a statistics file; skipped", displayPath(entry.path()),
+                         notAFile(entry)));
+        continue;
+      }
 #if !defined(_WIN32)
       if (otherCase) {
         warn(fmt::format(

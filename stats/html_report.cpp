@@ -226,6 +226,8 @@ constexpr std::string_view kCharts = R"JS(
           const kind = tableData.columns[c][1];
           if (kind === 't') td.className = 't';
           if (kind === 'n' || kind === 'p' || kind === 's') td.className = 'n';
+          // A name's own direction stays inside its cell.
+          if (kind === 't') td.dir = 'auto';
           if (kind === 'r') td.className = text === 'WIN' ? 'win' : 'loss';
         });
       }
@@ -363,6 +365,11 @@ std::string escaped(std::string_view text) {
     }
   }
   return out;
+}
+
+// A name set apart from the text around it, so that its direction cannot reorder that text.
+std::string isolated(std::string_view text) {
+  return "<bdi>" + escaped(text) + "</bdi>";
 }
 
 // A table for the page's script: column titles with their kind ("t" text, "n" number, "r" a
@@ -671,15 +678,12 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
   const Figures& all = summary.overall;
   std::string out = head(escaped(summary.player));
   out += fmt::format("<h1>{}{}</h1>\n<p class=\"lead\">{}",
-                     summary.playerName.empty() ? "" : escaped(summary.playerName) + " &middot; ",
-                     escaped(summary.player), plural(all.matches, "match", "matches"));
+                     summary.playerName.empty() ? "" : isolated(summary.playerName) + " &middot; ",
+                     isolated(summary.player), plural(all.matches, "match", "matches"));
   if (all.matches > 0) {
     out += fmt::format(", {} to {}", displayTime(all.firstMinutes), displayTime(all.latestMinutes));
   }
-  for (std::size_t i = 0; i < summary.filters.playlists.size(); ++i) {
-    out += (i == 0 ? ", playlist " : " or ") + escaped(summary.filters.playlists[i]);
-  }
-  if (summary.filters.last) out += fmt::format(", the latest {}", *summary.filters.last);
+  out += filtersText(summary.filters, isolated);
   for (const Streak* streak : {&all.longestWins, &all.longestLosses}) {
     if (streak->length == 0) continue;
     out += fmt::format(". Longest {} streak: {}, {} to {}", streak->win ? "winning" : "losing",
@@ -723,7 +727,7 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
   for (const Figures& figures : summary.playlists) {
     if (!figures.peakMmr) continue;
     peaks += fmt::format("{}{} {}, {}", peaks.empty() ? "<p>Highest MMR: " : "; ",
-                         escaped(figures.label), ratingText(*figures.peakMmr),
+                         isolated(figures.label), ratingText(*figures.peakMmr),
                          displayTime(figures.peakMinutes));
   }
   if (!peaks.empty()) out += peaks + ".</p>\n";

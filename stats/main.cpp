@@ -9,16 +9,15 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cwctype>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "stats/history.h"
+#include "stats/output_guard.h"
 #include "stats/outputs.h"
 #include "stats/summary.h"
 #include "stats/version.h"
@@ -53,158 +52,41 @@ struct Options {
   bool csvRaw = false;
 };
 
-// Windows' long-path spelling, \\?\C:\... or \\?\UNC\server\..., names the same file as the
-// plain one, but not every call there accepts it (stat does not): compare in the plain one.
-fs::path plainSpelling(const fs::path& path) {
-#if defined(_WIN32)
-  const std::wstring text = path.native();
-  if (text.starts_with(L"\\\\?\\UNC\\")) return fs::path(L"\\\\" + text.substr(8));
-  if (text.starts_with(L"\\\\?\\")) return fs::path(text.substr(4));
-#endif
-  return path;
-}
-
-// The folder of `target` and each folder above it, outermost last.
-std::vector<fs::path> foldersAbove(const fs::path& target) {
-  std::error_code error;
-  fs::path folder = fs::absolute(target, error).lexically_normal().parent_path();
-  std::vector<fs::path> folders;
-  for (; !folder.empty(); folder = folder.parent_path()) {
-    folders.push_back(folder);
-    if (folder == folder.parent_path()) break;
-  }
-  return folders;
-}
-
-// By file identity, not by spelling: case, "..", links and long-path prefixes all resolve alike.
-bool sameFile(const fs::path& a, const fs::path& b) {
-  std::error_code error;
-  return fs::equivalent(a, b, error) && !error;
-}
-
-// The statistics folder and every folder and file below it, as found on disk.
-struct StatisticsTree {
-  fs::path root;
-  std::vector<fs::path> folders;  // the root first
-  std::vector<fs::path> files;
-};
-
-StatisticsTree statisticsTree(const fs::path& root) {
-  StatisticsTree tree{root, {}, {}};
-  std::error_code error;
-  if (!fs::is_directory(root, error)) return tree;
-  tree.folders.push_back(root);
-  for (auto entry = fs::recursive_directory_iterator(root, error);
-       !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
-    if (entry->is_directory(error)) {
-      tree.folders.push_back(entry->path());
-    } else if (entry->is_regular_file(error)) {
-      tree.files.push_back(entry->path());
-    }
-  }
-  return tree;
-}
-
-// Compared with every folder of the tree, not only its root: a link to a year folder is
-// inside too, and Windows does not show every link as one.
-bool insideTree(const fs::path& spelt, const StatisticsTree& tree) {
-  const fs::path target = plainSpelling(spelt);
-  std::error_code error;
-  const fs::path resolved = fs::weakly_canonical(fs::absolute(target, error), error);
-  for (const fs::path& start : {target, error ? target : resolved}) {
-    for (const fs::path& above : foldersAbove(start)) {
-      for (const fs::path& folder : tree.folders) {
-        if (sameFile(above, folder)) return true;
-      }
-    }
-  }
-  return false;
-}
-
-// Why an output at `target` could reach the statistics, or nothing.
-std::optional<std::string> reachesStatistics(const fs::path& spelt, const StatisticsTree& tree) {
-  const fs::path target = plainSpelling(spelt);
-  if (tree.folders.empty()) return std::nullopt;
-  const std::string where = displayPath(tree.root);
-  if (insideTree(target, tree)) {
-    return fmt::format("that is inside {}, where only the plugin writes", where);
-  }
-  // The output replaces a link rather than writing through it, but a link into the statistics
-  // is a mistake worth naming.
-  std::error_code error;
-  if (fs::is_symlink(fs::symlink_status(target, error))) {
-    fs::path destination = fs::read_symlink(target, error);
-    if (!error && destination.is_relative()) {
-      destination = fs::absolute(target, error).parent_path() / destination;
-    }
-    if (!error && insideTree(destination, tree)) {
-      return fmt::format("that is a link into {}, where only the plugin writes", where);
-    }
-  }
-  if (fs::exists(target, error)) {
-    for (const fs::path& file : tree.files) {
-      if (sameFile(file, target)) {
-        return fmt::format("that is the file {} under another name", displayPath(file));
-      }
-    }
-  }
-  return std::nullopt;
-}
-
-bool sameTarget(const fs::path& speltA, const fs::path& speltB) {
-  const fs::path a = plainSpelling(speltA);
-  const fs::path b = plainSpelling(speltB);
-  if (sameFile(a, b)) return true;
-  const fs::path nameA = a.filename();
-  const fs::path nameB = b.filename();
-#if defined(_WIN32)
-  // Names there are case-blind: compare them folded.
-  auto folded = [](const fs::path& name) {
-    std::wstring text = name.wstring();
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-    return text;
+// Written to a temporary file in the output's folder, through the handle opened before the
+// statistics were read, and renamed over the output when complete: a reader never sees half an
+// output, and a link at the output is replaced, not written through.
+int writeOutput(OutputTarget& target, const std::string& flag, const std::string& path,
+                const fs::path& statisticsFolder, const std::function<void(std::ostream&)>& write) {
+  // Taken again right before the rename: a folder swapped in while the files were read.
+  const auto recheck = [&]() -> std::optional<std::string> {
+    const ProtectedTree tree = readProtectedTree(statisticsFolder);
+    if (tree.problem) return fmt::format("{}, so the output may reach it", *tree.problem);
+    return target.reachesStatistics(tree);
   };
-  if (folded(nameA) != folded(nameB)) return false;
-#else
-  if (nameA != nameB) return false;
-#endif
-  const std::vector<fs::path> foldersA = foldersAbove(a);
-  const std::vector<fs::path> foldersB = foldersAbove(b);
-  return !foldersA.empty() && !foldersB.empty() &&
-         (sameFile(foldersA.front(), foldersB.front()) || foldersA.front() == foldersB.front());
+  std::string error;
+  bool refused = false;
+  if (target.write(write, recheck, error, refused)) return kDone;
+  if (refused) {
+    say(fmt::format("{} {}: {}; not written", flag, shownText(path), error));
+    return kUsage;
+  }
+  say(fmt::format("cannot write {}: {}", path, error));
+  return kNothingRead;
 }
 
-// Written to a new file beside the target and renamed over it when complete: a reader never
-// sees half an output, and a link at the target is replaced, not written through.
-template <typename Write>
-bool writeOutput(const std::string& path, Write write) {
-  const fs::path target(path);
-  std::error_code error;
-  fs::path temporary;
-  for (unsigned attempt = 0;; ++attempt) {
-    temporary = target;
-    temporary.replace_filename(
-        fmt::format(".{}.tallyrig-stats-{}.tmp", displayPath(target.filename()), attempt));
-    if (!fs::exists(fs::symlink_status(temporary, error)) || attempt == 99) break;
+// The ids of the rows that bear `name`, first read first, as shown; none when some row has
+// `name` as its id.
+std::vector<std::string> idsNamed(const History& history, TextId name) {
+  std::vector<TextId> ids;
+  for (const Row& row : history.rows) {
+    if (row.playerId == name) return {};
+    if (row.name == name && std::find(ids.begin(), ids.end(), row.playerId) == ids.end()) {
+      ids.push_back(row.playerId);
+    }
   }
-  errno = 0;
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  if (out) write(out);
-  if (out) out.close();
-  if (!out) {
-    const int cause = errno;
-    fs::remove(temporary, error);
-    say(fmt::format("cannot write {}: {}", path,
-                    std::error_code(cause, std::generic_category()).message()));
-    return false;
-  }
-  fs::rename(temporary, target, error);
-  if (error) {
-    say(fmt::format("cannot write {}: {}", path, error.message()));
-    fs::remove(temporary, error);
-    return false;
-  }
-  return true;
+  std::vector<std::string> shown;
+  for (const TextId id : ids) shown.push_back(shownText(history.text(id)));
+  return shown;
 }
 
 int usageError(const std::string& message) {
@@ -324,7 +206,9 @@ int main(int argc, char** argv) {
   if (options.csvRaw && !options.csv) {
     return usageError("--csv-raw changes only the CSV export: give --csv FILE too");
   }
-  const StatisticsTree tree = statisticsTree(statisticsFolder);
+  // Each output's folder is opened now, before anything is read, and written through later.
+  std::vector<std::optional<OutputTarget>> targets(outputs.size());
+  const ProtectedTree tree = readProtectedTree(statisticsFolder);
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const auto& [flag, path] = outputs[i];
     if (!path) continue;
@@ -335,13 +219,19 @@ int main(int argc, char** argv) {
       return usageError(
           fmt::format("{} {}: that is a folder; name a file to write", flag, shownText(*path)));
     }
-    if (const auto reason = reachesStatistics(fs::path(*path), tree)) {
+    if (tree.problem) {
+      say(fmt::format("{} {}: {}, so no output can be told apart from it", flag, shownText(*path),
+                      *tree.problem));
+      return kUsage;
+    }
+    OutputTarget& target = targets[i].emplace(fs::path(*path));
+    if (const auto reason = target.reachesStatistics(tree)) {
       say(fmt::format("{} {}: {}", flag, shownText(*path), *reason));
       return kUsage;
     }
     for (std::size_t j = 0; j < i; ++j) {
       const auto& [otherFlag, otherPath] = outputs[j];
-      if (otherPath && sameTarget(fs::path(*otherPath), fs::path(*path))) {
+      if (otherPath && (*otherPath == *path || targets[j]->sameOutput(target))) {
         say(fmt::format("{} {} and {} {} name the same file; one would replace the other",
                         otherFlag, shownText(*otherPath), flag, shownText(*path)));
         return kUsage;
@@ -401,6 +291,13 @@ int main(int argc, char** argv) {
   TextId player = 0;
   if (options.player) {
     const TextId* found = history.find(*options.player);
+    const std::vector<std::string> named =
+        found == nullptr ? std::vector<std::string>{} : idsNamed(history, *found);
+    if (!named.empty()) {
+      say(fmt::format("--player takes a player id, not a name; {} is the name of {}",
+                      shownText(*options.player), fmt::join(named, ", ")));
+      return kNothingRead;
+    }
     if (found == nullptr) {
       say(fmt::format("no match has a row with the player id {}", shownText(*options.player)));
       return kNothingRead;
@@ -426,19 +323,17 @@ int main(int argc, char** argv) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 
-  bool written = true;
-  if (options.json) {
-    written &= writeOutput(*options.json, [&](std::ostream& out) { out << summaryJson(summary); });
-  }
-  if (options.csv) {
-    written &= writeOutput(*options.csv, [&](std::ostream& out) {
-      writeCsvExport(out, history, player, filters,
-                     options.csvRaw ? CsvText::Raw : CsvText::Defused);
-    });
-  }
-  if (options.html) {
-    written &= writeOutput(
-        *options.html, [&](std::ostream& out) { writeHtmlReport(out, history, summary, matches); });
-  }
-  return written ? kDone : kNothingRead;
+  int status = kDone;
+  const auto writeTo = [&](std::size_t at, const std::function<void(std::ostream&)>& write) {
+    if (!targets[at] || status == kUsage) return;
+    const int result =
+        writeOutput(*targets[at], outputs[at].first, *outputs[at].second, statisticsFolder, write);
+    if (result != kDone) status = result;
+  };
+  writeTo(2, [&](std::ostream& out) { out << summaryJson(summary); });
+  writeTo(1, [&](std::ostream& out) {
+    writeCsvExport(out, history, player, filters, options.csvRaw ? CsvText::Raw : CsvText::Defused);
+  });
+  writeTo(0, [&](std::ostream& out) { writeHtmlReport(out, history, summary, matches); });
+  return status;
 }

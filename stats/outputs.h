@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -41,17 +42,25 @@ std::string periodChange(const Period& period);
 // playlist, periodChange names it alone: "+20 (Duel)".
 std::string playlistChanges(const Period& period);
 
+// ", playlist Duel or Hoops, since 2024-03-01, the latest 4, until 2024-12-31": the filters as
+// the summary and the report show them, each playlist's name as `playlistName` gives it.
+std::string filtersText(const Filters& filters,
+                        const std::function<std::string(std::string_view)>& playlistName);
+
 // An aligned table per playlist and overall, then the last session.
 std::string summaryText(const Summary& summary);
 
 std::string summaryJson(const Summary& summary);
 
 // Defused: texts as shownText gives them, and one that starts with = + - @, a tab or a carriage
-// return gets a leading ', so that a spreadsheet shows it instead of running it as a formula.
+// return gets a leading ', so that a spreadsheet shows it instead of running it as a formula; so
+// does each piece after a ';' or a tab inside a text, which a spreadsheet splitting there reads as
+// a cell of its own.
 // Raw: texts as the files hold them, only bytes that are not UTF-8 replaced.
 enum class CsvText { Defused, Raw };
 
-// RFC 4180: one row per player per match that the filters admit, CR LF line ends, UTF-8 with a
+// RFC 4180: one row per player per match that the filters admit and the player played (the same
+// matches as every other output, `last` included), CR LF line ends, UTF-8 with a
 // byte-order mark (spreadsheets guess another encoding without it); bytes that are not UTF-8
 // become U+FFFD. `match` numbers every block read, 1 upward, whatever the filters drop.
 void writeCsvExport(std::ostream& out, const History& history, TextId player,
@@ -81,8 +90,10 @@ void writeHtmlReport(std::ostream& out, const History& history, const Summary& s
 
 // Invalid UTF-8 sequences replaced by U+FFFD.
 std::string validUtf8(std::string_view text);
-// A name or id as every output shows it: also each control character (C0, DEL, C1) replaced by
-// U+FFFD, since a NUL cuts a text short in many readers and the others steer terminals.
+// A name or id as every output shows it: also each control character (C0, DEL, C1) and each
+// direction override or isolate (U+202A to U+202E, U+2066 to U+2069) replaced by U+FFFD, since a
+// NUL cuts a text short in many readers, the others steer terminals and the overrides reorder
+// what is shown around them.
 std::string shownText(std::string_view text);
 // A local time as "2024-03-07 21:05".
 std::string displayTime(std::int64_t minutes);

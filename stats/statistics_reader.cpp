@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -17,6 +18,7 @@ constexpr std::string_view kSeparator = ", ";
 constexpr std::string_view kBlue = "Blue, ";
 constexpr std::string_view kOrange = "Orange, ";
 constexpr std::size_t kTimestampBytes = 16;  // MM/DD/YYYY HH:MM
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool readInt(std::string_view text, std::int32_t& value) {
   if (text.empty()) return false;
@@ -24,10 +26,15 @@ bool readInt(std::string_view text, std::int32_t& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-bool readRating(std::string_view text, double& value) {
+bool readNumber(std::string_view text, double& value) {
   if (text.empty()) return false;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return error == std::errc() && end == text.data() + text.size();
+}
+
+// nan and inf read as numbers but are no rating any output could show.
+bool readRating(std::string_view text, double& value) {
+  return readNumber(text, value) && std::isfinite(value);
 }
 
 bool readDigits(std::string_view text, int& value) {
@@ -133,7 +140,10 @@ std::string rowProblem(std::string_view line) {
   }
   if (const auto problem = intProblem("TEAM GOALS", fields[3])) return *problem;
   double mmr = 0;
-  if (!readRating(fields[4], mmr)) return fmt::format("MMR {} is not a number", quoted(fields[4]));
+  if (!readRating(fields[4], mmr)) {
+    return fmt::format("MMR {} is not a {}number", quoted(fields[4]),
+                       readNumber(fields[4], mmr) ? "finite " : "");
+  }
   constexpr std::array<std::string_view, 6> kCounters = {"SCORE", "DEMOS",   "SHOTS",
                                                          "SAVES", "ASSISTS", "GOALS"};
   for (std::size_t i = 0; i < kCounters.size(); ++i) {
@@ -259,6 +269,9 @@ void StatisticsReader::finish() {
 
 void StatisticsReader::onLine(std::string_view line, bool terminated) {
   if (line.ends_with('\r')) line.remove_suffix(1);
+  // A file saved by an editor may begin with a byte-order mark.
+  if (lineNumber_ == 1 && line.starts_with(kByteOrderMark))
+    line.remove_prefix(kByteOrderMark.size());
   if (line.size() > kMaxLineBytes) {
     events_.warning(lineNumber_, "a line longer than 4096 bytes; skipped");
     return;

@@ -105,11 +105,16 @@ double Figures::perMatch(std::int64_t total) const {
 
 std::optional<OwnerChoice> chooseOwner(const History& history) {
   std::unordered_map<TextId, std::size_t> firstRows;
-  std::optional<OwnerChoice> best;
+  std::vector<TextId> inReadingOrder;
   for (const Match& match : history.matches) {
     const TextId id = history.rows[match.firstRow].playerId;
-    const std::size_t count = ++firstRows[id];
-    if (!best || count > best->firstRows) best = OwnerChoice{id, count};
+    if (firstRows[id]++ == 0) inReadingOrder.push_back(id);
+  }
+  // Counted to the end before choosing: a tie goes to the id read first, whichever reached
+  // the count first.
+  std::optional<OwnerChoice> best;
+  for (const TextId id : inReadingOrder) {
+    if (!best || firstRows[id] > best->firstRows) best = OwnerChoice{id, firstRows[id]};
   }
   return best;
 }

@@ -68,19 +68,7 @@ std::string summaryText(const Summary& summary) {
   if (all.matches > 0) {
     out += fmt::format(", {} to {}", displayTime(all.firstMinutes), displayTime(all.latestMinutes));
   }
-  for (std::size_t i = 0; i < summary.filters.playlists.size(); ++i) {
-    out += fmt::format("{}{}", i == 0 ? ", playlist " : " or ",
-                       shownText(summary.filters.playlists[i]));
-  }
-  if (summary.filters.since) {
-    const LocalDate& since = *summary.filters.since;
-    out += fmt::format(", since {:04}-{:02}-{:02}", since.year, since.month, since.day);
-  }
-  if (summary.filters.last) out += fmt::format(", the latest {}", *summary.filters.last);
-  if (summary.filters.until) {
-    const LocalDate& until = *summary.filters.until;
-    out += fmt::format(", until {:04}-{:02}-{:02}", until.year, until.month, until.day);
-  }
+  out += filtersText(summary.filters, shownText);
   out += "\n\n";
   std::vector<std::vector<std::string>> rows;
   rows.emplace_back(kFigureColumns.begin(), kFigureColumns.end());

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -108,10 +109,32 @@ std::string fileTimestamp(const std::string& iso) {
          iso.substr(11, 5);
 }
 
+// The export holds the matches the player played, as every output does: the blocks with a row of
+// the player's id, found from the export's first row marked is_player.
+std::vector<FileRow> rowsOfPlayedBlocks(const std::vector<FileRow>& rows,
+                                        const std::vector<std::vector<std::string>>& records) {
+  std::string player;
+  for (const auto& record : records) {
+    if (record.size() == 17 && record[16] == "true") {
+      player = record[15];
+      break;
+    }
+  }
+  std::set<std::size_t> played;
+  for (const FileRow& row : rows) {
+    if (row.line.ends_with(", " + player)) played.insert(row.block);
+  }
+  std::vector<FileRow> kept;
+  for (const FileRow& row : rows) {
+    if (played.count(row.block) > 0) kept.push_back(row);
+  }
+  return kept;
+}
+
 int compare(const fs::path& data, const fs::path& exportFile) {
-  const std::vector<FileRow> rows = rowsOfFiles(data);
   std::string problem;
   const auto records = csvRecords(readFile(exportFile), problem);
+  const std::vector<FileRow> rows = rowsOfPlayedBlocks(rowsOfFiles(data), records);
   if (!problem.empty()) {
     std::fprintf(stderr, "%s: %s\n", exportFile.string().c_str(), problem.c_str());
     return 1;

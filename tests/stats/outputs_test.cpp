@@ -142,7 +142,7 @@ TEST(CsvExport, QuotedWhereNeededUtf8WithCrLf) {
   TestRow odd = kAna;
   odd.name = "caf\xc3\xa9 \xff";
   odd.id = "a,b";
-  addFile(history, "Duel", blockText("12/31/2024 23:59", {odd}), 2024);
+  addFile(history, "Duel", blockText("12/31/2024 23:59", {kAna, odd}), 2024);
   std::ostringstream out;
   writeCsvExport(out, history, *history.find("Steam|1|0"), {});
   EXPECT_EQ(out.str(),
@@ -160,6 +160,7 @@ TEST(CsvExport, QuotedWhereNeededUtf8WithCrLf) {
             "3,Duel,2024,2024-03-07T22:00,Blue,Ana,0,1,2,3,4,100,-1,2,LOSS,Steam|1|0,true\r\n"
             "3,Duel,2024,2024-03-07T22:00,Orange,\"Cy, the "
             "\"\"3rd\"\"\",1,1,2,3,4,100,0,1,LOSS,PS4|3|0,false\r\n"
+            "4,Duel,2024,2024-12-31T23:59,Blue,Ana,2,1,2,3,4,100,1204.5,2,WIN,Steam|1|0,true\r\n"
             "4,Duel,2024,2024-12-31T23:59,Blue,caf\xc3\xa9 "
             "\xEF\xBF\xBD,2,1,2,3,4,100,1204.5,2,WIN,\"a,b\",false\r\n");
 }
@@ -202,6 +203,54 @@ TEST(CsvExport, FormulasAndControlCharactersDefusedUnlessRaw) {
                 ",1,1,2,3,4,100,0,1,LOSS,-2,false\r\n"
                 "1,=Playlist,2024,2024-03-07T21:05,Orange,\tTab,1,1,2,3,4,100,0,1,LOSS,"
                 "mid=dle+-@,false\r\n");
+}
+
+// A spreadsheet splitting on ';' or a tab sees each piece as a cell: quoting does not help, the
+// quote is in the middle of a cell there.
+TEST(CsvExport, EveryPieceASemicolonSpreadsheetSplitsOffIsDefused) {
+  History history;
+  TestRow semicolons = kAna;
+  semicolons.name = "x;=1+1;";
+  semicolons.id = "id;@SUM(A1);-2;+3;plain;";
+  TestRow quoted = kCy;
+  quoted.name = "a, b;=HYPERLINK(\"x\")";
+  addFile(history, "Duel;=cmd", blockText("03/07/2024 21:05", {semicolons, quoted}), 2024);
+  const std::string player = "id;@SUM(A1);-2;+3;plain;";
+  EXPECT_EQ(csvRows(history, player, CsvText::Defused),
+            "1,Duel;'=cmd,2024,2024-03-07T21:05,Blue,x;'=1+1;,2,1,2,3,4,100,1204.5,2,WIN,"
+            "id;'@SUM(A1);'-2;'+3;plain;,true\r\n"
+            "1,Duel;'=cmd,2024,2024-03-07T21:05,Orange,\"a, b;'=HYPERLINK(\"\"x\"\")\",1,1,2,3,4,"
+            "100,0,1,LOSS,PS4|3|0,false\r\n");
+  EXPECT_EQ(csvRows(history, player, CsvText::Raw),
+            "1,Duel;=cmd,2024,2024-03-07T21:05,Blue,x;=1+1;,2,1,2,3,4,100,1204.5,2,WIN,"
+            "id;@SUM(A1);-2;+3;plain;,true\r\n"
+            "1,Duel;=cmd,2024,2024-03-07T21:05,Orange,\"a, b;=HYPERLINK(\"\"x\"\")\",1,1,2,3,4,"
+            "100,0,1,LOSS,PS4|3|0,false\r\n");
+}
+
+// The export holds the player's matches, as every other output does: --player and --last mean
+// the same matches everywhere.
+TEST(CsvExport, OnlyTheMatchesThePlayerPlayed) {
+  History history = sampleHistory();
+  addFile(history, "Duel", blockText("03/08/2024 10:00", {kCy}), 2024);
+  addFile(history, "Duel", blockText("03/09/2024 10:00", {kAna, kCy}), 2024);
+  const std::string rows = csvRows(history, "Steam|1|0", CsvText::Defused);
+  EXPECT_EQ(rows.find("4,Duel"), std::string::npos);
+  EXPECT_NE(rows.find("5,Duel,2024,2024-03-09T10:00,Blue,Ana"), std::string::npos);
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 8);
+  EXPECT_NE(csvRows(history, "PS4|3|0", CsvText::Defused).find("4,Duel"), std::string::npos);
+  // --last: the player's latest two, and the export holds the same two.
+  const TextId player = *history.find("Steam|1|0");
+  Filters filters;
+  filters.last = 2;
+  std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);
+  keepLatest(matches, filters);
+  std::ostringstream out;
+  writeCsvExport(out, history, player, filters);
+  const std::string latest = out.str();
+  EXPECT_EQ(std::count(latest.begin(), latest.end(), '\n'), 5);
+  EXPECT_NE(latest.find("\n3,Duel"), std::string::npos);
+  EXPECT_NE(latest.find("\n5,Duel"), std::string::npos);
 }
 
 TEST(CsvExport, FiltersKeepTheMatchNumbers) {
@@ -324,6 +373,60 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   EXPECT_EQ(html.find("onerror"), html.find("onerror", html.find("id=\"report-data\"")));
 }
 
+// U+202A to U+202E and U+2066 to U+2069 would reorder the text around a name; the raw export
+// alone keeps them.
+TEST(HtmlReport, DirectionOverridesReplacedAndEveryNameIsolated) {
+  const std::vector<std::string> overrides = {"\u202A", "\u202B", "\u202C", "\u202D", "\u202E",
+                                              "\u2066", "\u2067", "\u2068", "\u2069"};
+  std::string hostile = "x";
+  for (const std::string& mark : overrides) hostile += mark + "y";
+  const std::string fffd = "\xEF\xBF\xBD";
+  std::string shown = "x";
+  for (std::size_t i = 0; i < overrides.size(); ++i) shown += fffd + "y";
+  EXPECT_EQ(shownText(hostile), shown);
+  // Their neighbours in UTF-8 stay: U+2029, U+202F, U+2065, U+206A.
+  EXPECT_EQ(shownText("\u2029\u202F\u2065\u206A"), "\u2029\u202F\u2065\u206A");
+
+  History history;
+  TestRow ana = kAna;
+  ana.name = hostile;
+  ana.id = "Steam|\u202E1|0";
+  addFile(history, "Duel", blockText("03/07/2024 21:05", {ana, kCy}), 2024);
+  const std::string id = "Steam|\u202E1|0";
+  const TextId player = *history.find(id);
+  Filters filters;
+  filters.since = LocalDate{2024, 3, 1};
+  filters.until = LocalDate{2024, 3, 31};
+  filters.playlists = {"Duel"};
+  const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);
+  const Summary summary = summarise(history, player, filters, matches);
+  const std::string text = summaryText(summary);
+  EXPECT_EQ(text.substr(0, text.find('\n')),
+            "Player Steam|" + fffd + "1|0 (" + shown +
+                "): 1 match, 2024-03-07 21:05 to 2024-03-07 21:05, playlist Duel, since "
+                "2024-03-01, until 2024-03-31");
+  const std::string json = summaryJson(summary);
+  EXPECT_EQ(json.find("\u202E"), std::string::npos);
+  EXPECT_EQ(nlohmann::json::parse(json)["player_name"], shown);
+  std::ostringstream report;
+  writeHtmlReport(report, history, summary, matches);
+  const std::string html = report.str();
+  for (const std::string& mark : overrides) EXPECT_EQ(html.find(mark), std::string::npos) << mark;
+  // Each name in an element of its own, and the filters as the summary shows them.
+  EXPECT_NE(html.find("<h1><bdi>" + shown + "</bdi> &middot; <bdi>Steam|" + fffd +
+                      "1|0</bdi></h1>\n<p class=\"lead\">1 match, 2024-03-07 21:05 to "
+                      "2024-03-07 21:05, playlist <bdi>Duel</bdi>, since 2024-03-01, until "
+                      "2024-03-31."),
+            std::string::npos);
+  EXPECT_NE(html.find("if (kind === 't') td.dir = 'auto';"), std::string::npos);
+  std::ostringstream raw;
+  writeCsvExport(raw, history, player, filters, CsvText::Raw);
+  EXPECT_NE(raw.str().find(hostile), std::string::npos);
+  std::ostringstream defused;
+  writeCsvExport(defused, history, player, filters);
+  EXPECT_NE(defused.str().find(shown), std::string::npos);
+}
+
 TEST(HtmlReport, TheLatestMatchesListedAndEveryTableFromTheData) {
   History history;
   std::string text;
@@ -399,7 +502,8 @@ TEST(HtmlReport, OneMatchInPlainWords) {
   unrated.mmr = "0";
   addFile(history, "Duel", blockText("03/07/2024 21:05", {unrated, kCy}), 2024);
   const std::string html = reportOf(history);
-  EXPECT_NE(html.find("<h1>Ana &middot; Steam|1|0</h1>\n<p class=\"lead\">1 match, 2024-03-07 "
+  EXPECT_NE(html.find("<h1><bdi>Ana</bdi> &middot; <bdi>Steam|1|0</bdi></h1>\n<p class=\"lead\">1 "
+                      "match, 2024-03-07 "
                       "21:05 to 2024-03-07 21:05. Longest winning streak: 1, 2024-03-07 21:05 to "
                       "2024-03-07 21:05. Made by"),
             std::string::npos);

@@ -1,7 +1,12 @@
 // Reading the statistics files: rows split from both ends, blocks, and every kind of damage a
 // file can carry, each named by file and line while the rest is still read.
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -100,6 +105,7 @@ TEST(ParseRow, AnIdHoldingAWholeFieldSequenceIsTheAmbiguityLeft) {
 }
 
 TEST(ParseRow, IntegersAndRatingsAtTheirLimits) {
+  // Counts are whatever the game gave the plugin, negative ones too: the file keeps them.
   const RowFields extreme = parsed(
       "Blue, A, -2147483648, 2147483647, 0, -1, 7, -2147483648, 1e+06, 2147483647, WIN, "
       "03/07/2024 21:05, S");
@@ -107,10 +113,16 @@ TEST(ParseRow, IntegersAndRatingsAtTheirLimits) {
   EXPECT_EQ(extreme.counters.assists, std::numeric_limits<std::int32_t>::max());
   EXPECT_EQ(extreme.mmr, 1e6);
   EXPECT_EQ(extreme.teamGoals, std::numeric_limits<std::int32_t>::max());
-  for (const std::string rating : {"-1", "0", "1234.57", "1.5e-05", "nan", "inf", "-inf"}) {
+  for (const std::string rating : {"-1", "0", "1234.57", "1.5e-05", "-1e+06"}) {
     const std::string line =
         "Blue, A, 1, 0, 0, 0, 0, 0, " + rating + ", 1, WIN, 03/07/2024 21:05, S";
     EXPECT_TRUE(parseRow(line)) << rating;
+  }
+  // No output could show these as a rating.
+  for (const std::string rating : {"nan", "-nan", "inf", "-inf", "infinity", "1e999"}) {
+    const std::string line =
+        "Blue, A, 1, 0, 0, 0, 0, 0, " + rating + ", 1, WIN, 03/07/2024 21:05, S";
+    EXPECT_FALSE(parseRow(line)) << rating;
   }
   for (const std::string goals : {"2147483648", "-2147483649", "+1", "", " 1", "1.0", "0x1"}) {
     const std::string line =
@@ -244,6 +256,8 @@ TEST(StatisticsText, ARowThatDoesNotReadNamesTheField) {
       {"WIN", "DRAW", "2: W/L \"DRAW\" is not WIN or LOSS"},
       {", 2, WIN", ", two, WIN", "2: TEAM GOALS \"two\" is not a whole number"},
       {"1200", "12a0", "2: MMR \"12a0\" is not a number"},
+      {"1200", "nan", "2: MMR \"nan\" is not a finite number"},
+      {"1200", "-inf", "2: MMR \"-inf\" is not a finite number"},
       {"Ana, 1,", "Ana, 99999999999,", "2: GOALS \"99999999999\"" + range},
       {"Ana, 1,", "Ana, 2147483648,", "2: GOALS \"2147483648\"" + range},
       // The row reads; only the sample row after it has another time.
@@ -262,6 +276,17 @@ TEST(StatisticsText, ARowThatDoesNotReadNamesTheField) {
     ASSERT_FALSE(read.warnings.empty()) << line;
     EXPECT_EQ(read.warnings[0], "f.csv:" + each.warning);
   }
+}
+
+// An editor that saved the file may have put a byte-order mark before the first header line.
+TEST(StatisticsText, AByteOrderMarkBeforeTheFirstLineIsNoDamage) {
+  const Read read = readText("\xEF\xBB\xBF" + kHeader + kAna);
+  EXPECT_EQ(read.warnings, std::vector<std::string>{});
+  EXPECT_EQ(read.history.matches.size(), 1u);
+  // Only at the start of the file: elsewhere it is bytes before a header line.
+  const Read later = readText(kHeader + kAna + "\n\xEF\xBB\xBF" + kHeader + kAna);
+  EXPECT_EQ(later.warnings,
+            std::vector<std::string>{"f.csv:4: a line cut off before a header line; skipped"});
 }
 
 TEST(StatisticsText, ARowWithAnotherTimestampIsNamedButKept) {
@@ -370,13 +395,30 @@ TEST(StatisticsFiles, FoundByYearThenNameAndReadReadOnly) {
   write("Tallyrig/999/Duel.csv", kBlock);
   write("Tallyrig/abcd/Duel.csv", kBlock);
   fs::create_directories(data / "Tallyrig/2024/Folder.csv");
+#if !defined(_WIN32)
+  // Reading these would wait for a writer, read without end or fail: each is named.
+  ASSERT_EQ(mkfifo((data / "Tallyrig/2024/Fifo.csv").c_str(), 0600), 0);
+  fs::create_symlink("missing.csv", data / "Tallyrig/2024/Dangling.csv");
+  fs::create_symlink("Loop.csv", data / "Tallyrig/2024/Loop.csv");
+  fs::create_symlink("/dev/zero", data / "Tallyrig/2024/Zero.csv");
+#endif
 
   std::vector<std::string> warnings;
   const WarningSink warn = [&](const std::string& message) { warnings.push_back(message); };
   const std::vector<StatisticsFile> files = findStatisticsFiles(data, warn);
   const auto where = [&](const char* relative) { return displayPath(data / relative); };
-  std::vector<std::string> expected = {where("Tallyrig/2024/Folder.csv") +
-                                       ": a folder, not a statistics file; skipped"};
+  std::vector<std::string> expected;
+#if !defined(_WIN32)
+  expected.push_back(where("Tallyrig/2024/Dangling.csv") +
+                     ": a link that leads to no file, not a statistics file; skipped");
+  expected.push_back(where("Tallyrig/2024/Fifo.csv") + ": a FIFO, not a statistics file; skipped");
+#endif
+  expected.push_back(where("Tallyrig/2024/Folder.csv") +
+                     ": a folder, not a statistics file; skipped");
+#if !defined(_WIN32)
+  expected.push_back(where("Tallyrig/2024/Loop.csv") +
+                     ": a link that loops, not a statistics file; skipped");
+#endif
 #if defined(_WIN32)
   // Names are case-blind there: the file is the plugin's own.
   constexpr std::size_t kUpper = 1;
@@ -385,6 +427,8 @@ TEST(StatisticsFiles, FoundByYearThenNameAndReadReadOnly) {
   expected.push_back(where("Tallyrig/2024/Upper.CSV") +
                      ": named .CSV, not .csv; skipped (on Windows, where names are case-blind, "
                      "it is read)");
+  expected.push_back(where("Tallyrig/2024/Zero.csv") +
+                     ": a device, not a statistics file; skipped");
 #endif
   for (const char* folder : {"Tallyrig/20245", "Tallyrig/202x", "Tallyrig/999", "Tallyrig/abcd"}) {
     expected.push_back(where(folder) + ": not a year folder (four digits); skipped");

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "stats/outputs.h"
 #include "stats/summary.h"
 #include "test_history.h"
@@ -49,6 +51,13 @@ TEST(Owner, TheIdInTheFirstRowOfTheMostBlocks) {
   addFile(history, "Duel", blockText("01/02/2026 10:00", {ana, bo}));
   EXPECT_EQ(history.text(chooseOwner(history)->player), "Steam|1|0");
   EXPECT_FALSE(chooseOwner(History{}));
+  // A, B, B, A: B reaches two first, but A was read first.
+  History tie;
+  addFile(tie, "Duel",
+          blockText("01/01/2026 10:00", {ana, bo}) + blockText("01/01/2026 11:00", {bo, ana}) +
+              blockText("01/01/2026 12:00", {bo}) + blockText("01/01/2026 13:00", {ana}));
+  EXPECT_EQ(tie.text(chooseOwner(tie)->player), "Steam|1|0");
+  EXPECT_EQ(chooseOwner(tie)->firstRows, 2u);
 }
 
 TEST(PlayerMatches, OldestFirstAcrossFilesWithTiesInReadingOrder) {
@@ -126,8 +135,7 @@ TEST(Figures, OnlyPositiveFiniteValuesAreRatings) {
   History history;
   addFile(history, "Duel",
           match("05/01/2026 10:00", true, "-1") + match("05/01/2026 11:00", true, "1204.5") +
-              match("05/01/2026 12:00", true, "0") + match("05/01/2026 13:00", true, "nan") +
-              match("05/01/2026 14:00", true, "1250") + match("05/01/2026 15:00", true, "inf"));
+              match("05/01/2026 12:00", true, "0") + match("05/01/2026 14:00", true, "1250"));
   addFile(history, "Doubles",
           match("05/01/2026 16:00", false, "900") + match("05/01/2026 17:00", false, "880.5"));
   addFile(history, "Chaos", match("05/01/2026 18:00", false, "0"));
@@ -141,7 +149,7 @@ TEST(Figures, OnlyPositiveFiniteValuesAreRatings) {
   EXPECT_EQ(duel.latestMmr, 1250);
   EXPECT_EQ(duel.mmrChange, 45.5);
   EXPECT_EQ(summary.playlists[1].mmrChange, -19.5);
-  // The peak is the highest rating, not inf, and first reached at its time.
+  // The peak is the highest rating, first reached at its time.
   EXPECT_EQ(duel.peakMmr, 1250);
   EXPECT_EQ(isoTime(duel.peakMinutes), "2026-05-01T14:00");
   EXPECT_EQ(summary.playlists[1].peakMmr, 900);
@@ -151,6 +159,8 @@ TEST(Figures, OnlyPositiveFiniteValuesAreRatings) {
   EXPECT_FALSE(summary.overall.latestMmr);
   EXPECT_FALSE(summary.overall.peakMmr);
   EXPECT_EQ(summary.overall.mmrChange, 26);
+  EXPECT_FALSE(isRating(std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_FALSE(isRating(std::numeric_limits<double>::infinity()));
 }
 
 TEST(Figures, TheLatest20AsOneOnlyWhenThereAreMore) {
