@@ -487,55 +487,6 @@ json periodTable(const Periods& periods, PeriodKind kind) {
   return tableData;
 }
 
-}  // namespace
-
-std::vector<ChartPoint> thinned(const std::vector<ChartPoint>& points, std::size_t most) {
-  if (most < 3 || points.size() <= most) return points;
-  // Largest-triangle-three-buckets: the first and last point, and from each bucket between the
-  // point that spans the largest triangle with the one kept before it and the next bucket's mean.
-  std::vector<ChartPoint> kept;
-  kept.reserve(most);
-  kept.push_back(points.front());
-  const double every = static_cast<double>(points.size() - 2) / static_cast<double>(most - 2);
-  const auto bucketStart = [&](std::size_t bucket) {
-    return std::min(points.size() - 1,
-                    static_cast<std::size_t>(static_cast<double>(bucket) * every) + 1);
-  };
-  std::size_t previous = 0;
-  for (std::size_t bucket = 0; bucket + 2 < most; ++bucket) {
-    const std::size_t start = bucketStart(bucket);
-    const std::size_t end = std::max(start + 1, bucketStart(bucket + 1));
-    const std::size_t nextEnd = std::max(end + 1, std::min(points.size(), bucketStart(bucket + 2)));
-    double meanX = 0;
-    double meanY = 0;
-    for (std::size_t at = end; at < nextEnd && at < points.size(); ++at) {
-      meanX += points[at].x;
-      meanY += points[at].y;
-    }
-    const auto count =
-        static_cast<double>(std::max<std::size_t>(1, std::min(nextEnd, points.size()) - end));
-    meanX /= count;
-    meanY /= count;
-    const ChartPoint& a = points[previous];
-    double largest = -1;
-    std::size_t chosen = start;
-    for (std::size_t at = start; at < end && at < points.size(); ++at) {
-      const double area =
-          std::abs((a.x - meanX) * (points[at].y - a.y) - (a.x - points[at].x) * (meanY - a.y));
-      if (area > largest) {
-        largest = area;
-        chosen = at;
-      }
-    }
-    kept.push_back(points[chosen]);
-    previous = chosen;
-  }
-  kept.push_back(points.back());
-  return kept;
-}
-
-namespace {
-
 void flush(std::ostream& stream, std::string& out) {
   stream.write(out.data(), static_cast<std::streamsize>(out.size()));
   out.clear();

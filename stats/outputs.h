@@ -73,16 +73,6 @@ inline constexpr std::size_t kMatchesListed = 1000;
 inline constexpr std::size_t kChartMatches = 300;
 inline constexpr std::size_t kRowsShown = 20;
 
-struct ChartPoint {
-  double x = 0;
-  double y = 0;
-  bool operator==(const ChartPoint&) const = default;
-};
-
-// At most `most` of the points (largest-triangle-three-buckets), the first and last kept; all of
-// them when they are fewer or `most` is under 3.
-std::vector<ChartPoint> thinned(const std::vector<ChartPoint>& points, std::size_t most);
-
 // One file that opens from disk without any network access. The charts come first; every table
 // is drawn by the page's script from the data it carries once, as JSON.
 void writeHtmlReport(std::ostream& out, const History& history, const Summary& summary,

@@ -518,22 +518,6 @@ TEST(HtmlReport, OneMatchInPlainWords) {
   EXPECT_EQ(document["tables"]["mates"]["rows"].size(), 0u);
 }
 
-TEST(HtmlReport, ChartPointsThinnedKeepingTheEndsAndThePeaks) {
-  std::vector<ChartPoint> points;
-  for (int i = 0; i < 10000; ++i) points.push_back({double(i), i == 4321 ? 5000.0 : i % 10});
-  const std::vector<ChartPoint> kept = thinned(points, 100);
-  ASSERT_EQ(kept.size(), 100u);
-  EXPECT_EQ(kept.front(), points.front());
-  EXPECT_EQ(kept.back(), points.back());
-  EXPECT_NE(std::find(kept.begin(), kept.end(), points[4321]), kept.end());
-  EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(),
-                             [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; }));
-  EXPECT_EQ(thinned(points, 2).size(), points.size());
-  const std::vector<ChartPoint> few(points.begin(), points.begin() + 100);
-  EXPECT_EQ(thinned(few, 100), few);
-  EXPECT_EQ(thinned(points, 3).size(), 3u);
-}
-
 // Only the report's own scripts and style run, each allowed by its hash; nothing inline else.
 TEST(HtmlReport, PolicyAllowsEachScriptByItsHash) {
   const std::string html = reportOf(sampleHistory());
