@@ -58,11 +58,25 @@ constexpr std::string_view kCharts = R"JS(
     return [low, high];
   }
   // Within two days the ticks show the time and the axis title the day; else the ticks show
-  // dates. A label the one before already shows is left out.
+  // dates. A label the one before already shows is left out, and so is a tick so near the one
+  // before that their labels would run together (the axis' own ends are kept).
   const clock = (ms) => iso(ms).slice(11, 16);
   const timeAxis = () => ({
     type: 'linear',
     title: { display: false, text: '' },
+    afterBuildTicks: (axis) => {
+      // A date label takes about 80 pixels.
+      const room = (axis.max - axis.min) * Math.min(0.5, 90 / Math.max(axis.width, 1)), kept = [];
+      axis.ticks.forEach((tick, i) => {
+        const last = i === axis.ticks.length - 1;
+        if (kept.length && tick.value - kept[kept.length - 1].value < room) {
+          if (!last || kept.length === 1) { if (last) kept.push(tick); return; }
+          kept.pop();
+        }
+        kept.push(tick);
+      });
+      axis.ticks = kept;
+    },
     ticks: {
       maxTicksLimit: 6, maxRotation: 0,
       callback: function (value, index, ticks) {
