@@ -8,7 +8,7 @@ build=$(realpath "${1:-build/linux}")
 rm -rf tests/unchanged-outputs
 cmake -DBLESS=ON -DHOST="$build/bin/tallyrig-host" -DPLUGIN="$build/bin/Tallyrig.so" \
   -DSTATS="$build/bin/tallyrig-stats" -DHISTORY="$build/bin/tallyrig-stats-history" \
-  -DSCENARIOS="$PWD/scenarios" -DSAVED="$PWD/tests/unchanged-outputs" \
+  -DSCENARIOS="$PWD/scenarios" -DMORE_SCENARIOS="$PWD/tests/stats" -DSAVED="$PWD/tests/unchanged-outputs" \
   -DWORK_DIR="$build/tests/unchanged-outputs" -DFAKETIME="$(command -v faketime)" \
   -P tests/unchanged_outputs.cmake
 git status --short tests/unchanged-outputs

@@ -17,8 +17,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -87,25 +89,45 @@ class Writer {
   explicit Writer(fs::path root) : root_(std::move(root)) {}
   std::ofstream& file(int year, const char* playlist) {
     if (year != year_) {
-      files_.clear();
+      closeAll();
       year_ = year;
     }
     auto found = files_.find(playlist);
     if (found == files_.end()) {
       const fs::path folder = root_ / "Tallyrig" / std::to_string(year);
       fs::create_directories(folder);
-      found = files_
-                  .emplace(playlist, std::ofstream(folder / (std::string(playlist) + ".csv"),
-                                                   std::ios::binary | std::ios::app))
-                  .first;
+      fs::path path = folder / (std::string(playlist) + ".csv");
+      std::ofstream stream(path, std::ios::binary | std::ios::app);
+      found = files_.emplace(playlist, Open{std::move(path), std::move(stream)}).first;
     }
-    return found->second;
+    return found->second.stream;
+  }
+  // The files that could not be opened or written in full: a history short of them would look
+  // whole to whoever reads it.
+  std::set<fs::path> finish() {
+    closeAll();
+    return failed_;
   }
 
  private:
+  struct Open {
+    fs::path path;
+    std::ofstream stream;
+  };
+  void closeAll() {
+    for (auto& [playlist, open] : files_) {
+      open.stream.close();
+      if (open.stream.fail()) {
+        failed_.insert(open.path);
+      }
+    }
+    files_.clear();
+  }
+
   fs::path root_;
   int year_ = 0;
-  std::map<std::string, std::ofstream> files_;
+  std::map<std::string, Open> files_;
+  std::set<fs::path> failed_;
 };
 
 // Whether DIR/Tallyrig already holds a statistics file.
@@ -276,5 +298,9 @@ int main(int argc, char** argv) {
       }
     }
   }
-  return 0;
+  const std::set<fs::path> failed = writer.finish();
+  for (const fs::path& path : failed) {
+    std::cerr << "tallyrig-stats-history: could not write " << path.string() << "\n";
+  }
+  return failed.empty() ? 0 : 1;
 }

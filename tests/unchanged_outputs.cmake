@@ -1,7 +1,8 @@
 # Every bundled match replayed at fixed times, and tallyrig-stats' outputs on the files it
 # wrote, compared byte for byte (line ends aside) with the copies saved in unchanged-outputs/.
 # A change that means to alter none of them shows here if it does.
-#   cmake -DHOST=... -DPLUGIN=... -DSTATS=... -DHISTORY=... -DSCENARIOS=dir -DSAVED=dir -DWORK_DIR=...
+#   cmake -DHOST=... -DPLUGIN=... -DSTATS=... -DHISTORY=... -DSCENARIOS=dir
+#         -DMORE_SCENARIOS=dir -DSAVED=dir -DWORK_DIR=...
 #         [-DFAKETIME=...] [-DEMULATOR=wine] [-DBLESS=ON] -P unchanged_outputs.cmake
 # The replay half needs faketime, so a native build; the other half reads the saved statistics
 # files and runs everywhere. With -DBLESS=ON the copies are written instead of compared.
@@ -31,8 +32,10 @@ function(compare what text saved)
 endfunction()
 
 # The replays: two years, two matches on one day, each bundled scenario at least once.
+# The last one's names and ids try to break out of every output.
 set(runs "2025-11-02 19:00:00|doubles-ranked" "2026-03-14 20:05:00|duel-ranked"
-         "2026-03-14 21:30:00|standard-ranked" "2026-03-15 18:45:00|doubles-ranked")
+         "2026-03-14 21:30:00|standard-ranked" "2026-03-15 18:45:00|doubles-ranked"
+         "2026-03-15 19:10:00|awkward-names")
 if(FAKETIME AND NOT EMULATOR)
   set(data ${WORK_DIR}/replayed)
   set(ENV{TZ} UTC)
@@ -47,8 +50,12 @@ if(FAKETIME AND NOT EMULATOR)
     list(GET run 0 time)
     list(GET run 1 name)
     string(REGEX REPLACE "[^0-9]" "" stamp "${time}")
+    set(scenario ${SCENARIOS}/${name}.json)
+    if(NOT EXISTS ${scenario})
+      set(scenario ${MORE_SCENARIOS}/${name}.json)
+    endif()
     execute_process(COMMAND ${FAKETIME} -f "@${time}" ${HOST} --plugin ${PLUGIN} --data-dir ${data}
-                            ${SCENARIOS}/${name}.json
+                            ${scenario}
                     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT status EQUAL 0)
       string(APPEND failures "${name} at ${time}: exit status ${status}\n${err}\n")
@@ -82,18 +89,23 @@ stats(filtered --player Epic|a1b2c3d4e5f6|0 --playlist doubles_ranked --last 1
       --json out/filtered.json --csv out/filtered.csv --html out/filtered.html)
 stats(local-player-of-standard --player Epic|1004|0)
 
-# A made-up history of a few years with names that try to break out of every output.
-execute_process(COMMAND ${EMULATOR} ${HISTORY} --data-dir history --matches 400 --seed 7
-                        --hostile-names
-                WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE status ERROR_VARIABLE err)
-if(NOT status EQUAL 0)
-  string(APPEND failures "tallyrig-stats-history: exit status ${status}\n${err}\n")
+# A made-up history of a few years with names that try to break out of every output, one of
+# them a playlist's file name that Windows refuses: not under an emulator.
+if(EMULATOR)
+  message(STATUS "The made-up history's part is left out under ${EMULATOR}")
+else()
+  execute_process(COMMAND ${EMULATOR} ${HISTORY} --data-dir history --matches 400 --seed 7
+                          --hostile-names
+                  WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE status ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    string(APPEND failures "tallyrig-stats-history: exit status ${status}\n${err}\n")
+  endif()
+  execute_process(COMMAND ${EMULATOR} ${STATS} --data-dir history --json out/history.json
+                          --csv out/history.csv --html out/history.html
+                  WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE status OUTPUT_VARIABLE out
+                  ERROR_VARIABLE err)
+  compare("tallyrig-stats on the made-up history" "exit ${status}\n${out}${err}" stats/history.txt)
 endif()
-execute_process(COMMAND ${EMULATOR} ${STATS} --data-dir history --json out/history.json
-                        --csv out/history.csv --html out/history.html
-                WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE status OUTPUT_VARIABLE out
-                ERROR_VARIABLE err)
-compare("tallyrig-stats on the made-up history" "exit ${status}\n${out}${err}" stats/history.txt)
 
 file(GLOB outputs RELATIVE ${WORK_DIR}/out ${WORK_DIR}/out/*)
 foreach(output IN LISTS outputs)
