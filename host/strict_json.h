@@ -28,7 +28,7 @@ Document parse(std::string_view text, const std::string& label);
 [[noreturn]] void reject(const std::string& label, const std::string& where,
                          const std::string& problem);
 
-// A text as a JSON string literal, so that any bytes show safely in a message.
+// A text of the document as a JSON string literal: quoted, control characters escaped.
 std::string quote(std::string_view text);
 
 // Paths to values as messages show them: world.players[0].name, ratings["a b"].
