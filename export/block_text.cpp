@@ -3,12 +3,12 @@
 #include <charconv>
 #include <iterator>
 
+#include "common/statistics_format.h"
+
 namespace {
 
-constexpr std::string_view kHeader =
-    "TEAM COLOR, NAME, GOALS, ASSISTS, SAVES, SHOTS, DEMOS, SCORE, MMR, TEAM GOALS, W/L, "
-    "TIMESTAMP, PLAYERID";
-constexpr std::string_view kSeparator = ", ";
+using tallyrig::statistics::kHeaderLine;
+using tallyrig::statistics::kSeparator;
 
 void appendInteger(std::string& block, int value) {
   char digits[16];
@@ -30,7 +30,7 @@ void appendText(std::string& block, std::string_view text) {
 }  // namespace
 
 void appendHeader(std::string& block, std::string_view lineEnd) {
-  block.append(kHeader).append(lineEnd);
+  block.append(kHeaderLine).append(lineEnd);
 }
 
 void appendRow(std::string& block, const PlayerRecord& row, const ExportSide& side,

@@ -1,5 +1,8 @@
 #include <fmt/format.h>
 
+#include <algorithm>
+
+#include "common/utf8.h"
 #include "stats/outputs.h"
 
 namespace tallyrig::stats {
@@ -109,35 +112,12 @@ std::string validUtf8(std::string_view text) {
   out.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    unsigned char low = 0x80;   // the second byte's range, narrowed against overlong forms and
-    unsigned char high = 0xBF;  // surrogates
-    if (lead < 0x80) {
-      length = 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    }
-    bool valid = length > 0 && i + length <= text.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      valid = k == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
-    }
-    if (valid) {
-      out.append(text.substr(i, length));
-      i += length;
-    } else {
-      out.append(kReplacement);
-      ++i;
-    }
+    const std::size_t bad = std::min(firstInvalidUtf8(text, i), text.size());
+    out.append(text.substr(i, bad - i));
+    if (bad == text.size()) break;
+    // One replacement a byte: the next byte is read afresh as the start of a sequence.
+    out.append(kReplacement);
+    i = bad + 1;
   }
   return out;
 }

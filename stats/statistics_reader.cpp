@@ -14,7 +14,7 @@
 namespace tallyrig::stats {
 namespace {
 
-constexpr std::string_view kSeparator = ", ";
+using statistics::kSeparator;
 constexpr std::string_view kBlue = "Blue, ";
 constexpr std::string_view kOrange = "Orange, ";
 constexpr std::size_t kTimestampBytes = 16;  // MM/DD/YYYY HH:MM

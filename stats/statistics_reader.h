@@ -16,11 +16,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/statistics_format.h"
+
 namespace tallyrig::stats {
 
-inline constexpr std::string_view kHeaderLine =
-    "TEAM COLOR, NAME, GOALS, ASSISTS, SAVES, SHOTS, DEMOS, SCORE, MMR, TEAM GOALS, W/L, "
-    "TIMESTAMP, PLAYERID";
+using statistics::kHeaderLine;
 // Rows are a few hundred bytes; anything longer is not a row and is skipped unread.
 inline constexpr std::size_t kMaxLineBytes = 4096;
 // The plugin writes at most eight rows a block; the cap keeps memory bounded by the number of

@@ -113,7 +113,17 @@ TEST(PlaylistNameTest, EveryIdOfTheTableAndTheWholeIntegerRange) {
 }
 
 PlayerRecord sampleRow(std::string name, float mmr) {
-  return PlayerRecord(0, std::move(name), 1, 2, 3, 4, 5, 678, 9, "Steam|9|0", mmr);
+  return PlayerRecord{.team = 0,
+                      .name = std::move(name),
+                      .goals = 1,
+                      .assists = 2,
+                      .saves = 3,
+                      .shots = 4,
+                      .demolitions = 5,
+                      .score = 678,
+                      .playerId = 9,
+                      .uniqueId = "Steam|9|0",
+                      .mmr = mmr};
 }
 
 std::string rowText(const PlayerRecord& row) {

@@ -44,20 +44,12 @@ void Tallyrig::onGameStarted(std::string /*eventName*/) {
     if (!isPlayerTeam(team)) continue;
     // Slot i belongs to PRI i; PRIs beyond the table get no slot.
     if (static_cast<std::size_t>(i) >= kPlayerSlots) continue;
-    std::string name = pris.Get(i).GetPlayerName().ToString();
-    const int goals = pris.Get(i).GetMatchGoals();
-    const int assists = pris.Get(i).GetMatchAssists();
-    const int saves = pris.Get(i).GetMatchSaves();
-    const int shots = pris.Get(i).GetMatchShots();
-    const int demolitions = pris.Get(i).GetMatchDemolishes();
-    const int score = pris.Get(i).GetMatchScore();
-    const int playerId = pris.Get(i).GetPlayerID();
-    std::string uniqueId = pris.Get(i).GetUniqueIdWrapper().GetIdString();
+    GameValues values = readGameValues(pris, i, Demolitions::Read);
     const float mmr = ratingFor(game, pris, i);
     PlayerRecord& row = playerTable[static_cast<std::size_t>(i)];
-    row.takeGameValues(team, name, goals, assists, saves, shots, score, uniqueId);
-    row.demolitions = demolitions;
-    row.playerId = playerId;
+    row.takeGameValues(team, values);
+    row.demolitions = values.demolitions;
+    row.playerId = values.playerId;
     row.mmr = mmr;
   }
 }

@@ -4,6 +4,7 @@
 
 #include "pluginsdk/game_wrapper.h"
 #include "pluginsdk/wrappers.h"
+#include "tracking/player_table.h"
 
 // The handles a routine that reads the match holds for its whole run.
 struct MatchAccess {
@@ -25,4 +26,23 @@ inline bool isPlayerTeam(int team) {
 // without the undefined behaviour of a signed overflow.
 inline int wrappingAdd(int total, int amount) {
   return static_cast<int>(static_cast<unsigned>(total) + static_cast<unsigned>(amount));
+}
+
+enum class Demolitions { Read, Skip };
+
+// One PRI's values, each from a fresh handle, in the order the game is asked for them.
+inline GameValues readGameValues(ArrayWrapper<PriWrapper>& pris, int index,
+                                 Demolitions demolitions) {
+  // A braced list is evaluated from left to right, which keeps the calls in this order.
+  return GameValues{
+      .name = pris.Get(index).GetPlayerName().ToString(),
+      .goals = pris.Get(index).GetMatchGoals(),
+      .assists = pris.Get(index).GetMatchAssists(),
+      .saves = pris.Get(index).GetMatchSaves(),
+      .shots = pris.Get(index).GetMatchShots(),
+      .demolitions = demolitions == Demolitions::Read ? pris.Get(index).GetMatchDemolishes() : 0,
+      .score = pris.Get(index).GetMatchScore(),
+      .playerId = pris.Get(index).GetPlayerID(),
+      .uniqueId = pris.Get(index).GetUniqueIdWrapper().GetIdString(),
+  };
 }

@@ -5,7 +5,21 @@
 #include <string>
 #include <utility>
 
-// One player's row of the match table.
+// What every read of a PRI takes from the game, in the order it asks for it.
+struct GameValues {
+  std::string name;
+  int goals = 0;
+  int assists = 0;
+  int saves = 0;
+  int shots = 0;
+  int demolitions = 0;  // asked for at game start only; the stat ticker counts them after it
+  int score = 0;
+  int playerId = -1;
+  std::string uniqueId;
+};
+
+// One player's row of the match table. Copy-assigning keeps the rows' text buffers, so
+// refreshing a row allocates nothing once it has held texts as long.
 struct PlayerRecord {
   int team = 0;
   std::string name;
@@ -19,30 +33,18 @@ struct PlayerRecord {
   std::string uniqueId;
   float mmr = -1.0f;
 
-  PlayerRecord() = default;
-  PlayerRecord(int team, std::string name, int goals, int assists, int saves, int shots,
-               int demolitions, int score, int playerId, std::string uniqueId, float mmr);
-  PlayerRecord(const PlayerRecord&) = default;
-  // Keeps the rows' text buffers, so refreshing a row allocates nothing once it has held
-  // texts as long.
-  PlayerRecord& operator=(const PlayerRecord&) = default;
-  PlayerRecord(PlayerRecord&&) noexcept = default;
-  PlayerRecord& operator=(PlayerRecord&&) noexcept = default;
-  ~PlayerRecord() = default;
-
-  // Writes the values that every read of a PRI brings, once all of them were read: the same
-  // fields as copy-assigning a record built from them, without building and copying one. The
-  // texts are moved in. A game start writes the other three fields as well; a refresh keeps them.
-  void takeGameValues(int newTeam, std::string& newName, int newGoals, int newAssists, int newSaves,
-                      int newShots, int newScore, std::string& newUniqueId) noexcept {
+  // Writes the values that every read of a PRI brings, once all of them were read; the texts
+  // are moved in. A game start writes the demolitions, the player id and the rating as well; a
+  // refresh keeps them.
+  void takeGameValues(int newTeam, GameValues& values) noexcept {
     team = newTeam;
-    name = std::move(newName);
-    goals = newGoals;
-    assists = newAssists;
-    saves = newSaves;
-    shots = newShots;
-    score = newScore;
-    uniqueId = std::move(newUniqueId);
+    name = std::move(values.name);
+    goals = values.goals;
+    assists = values.assists;
+    saves = values.saves;
+    shots = values.shots;
+    score = values.score;
+    uniqueId = std::move(values.uniqueId);
   }
 };
 

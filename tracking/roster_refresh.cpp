@@ -26,18 +26,11 @@ void Tallyrig::refreshRoster() {
   for (int i = 0; i < pris.Count(); ++i) {
     const int team = pris.Get(i).GetTeamNum();
     if (!isPlayerTeam(team)) continue;
-    std::string name = pris.Get(i).GetPlayerName().ToString();
-    const int goals = pris.Get(i).GetMatchGoals();
-    const int assists = pris.Get(i).GetMatchAssists();
-    const int saves = pris.Get(i).GetMatchSaves();
-    const int shots = pris.Get(i).GetMatchShots();
-    const int score = pris.Get(i).GetMatchScore();
-    const int playerId = pris.Get(i).GetPlayerID();
-    std::string uniqueId = pris.Get(i).GetUniqueIdWrapper().GetIdString();
-    PlayerRecord* row = firstRowOf(playerId, rows);
+    GameValues values = readGameValues(pris, i, Demolitions::Skip);
+    PlayerRecord* row = firstRowOf(values.playerId, rows);
     if (row == nullptr) continue;
     // Every read succeeded: the row takes the game's values, and keeps its demolitions, its
     // rating and its player id, which is the one just read.
-    row->takeGameValues(team, name, goals, assists, saves, shots, score, uniqueId);
+    row->takeGameValues(team, values);
   }
 }

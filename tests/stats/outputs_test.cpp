@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/utf8.h"
 #include "stats/chart_js.h"
 #include "stats/outputs.h"
 #include "stats/sha256.h"
@@ -570,6 +571,53 @@ TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {
   EXPECT_EQ(validUtf8("\xe2\x82"), replacement + replacement);                    // cut short
   EXPECT_EQ(validUtf8("\xf4\x90\x80\x80"), replacement + replacement + replacement + replacement);
   EXPECT_EQ(validUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(Utf8, ReplacementsAndValidRunsAlternate) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  EXPECT_EQ(validUtf8("\xff"), fffd);
+  EXPECT_EQ(validUtf8("a\xff"
+                      "b\xe2\x82\xac\x80\x80"
+                      "c\xf0\x9f"),
+            "a" + fffd + "b\xe2\x82\xac" + fffd + fffd + "c" + fffd + fffd);
+  EXPECT_EQ(validUtf8(""), "");
+}
+
+// The one check the host and tallyrig-stats share: every edge of every byte range.
+TEST(Utf8, FirstInvalidByteAtEachRangeEdge) {
+  constexpr std::size_t kNone = std::string_view::npos;
+  const auto firstBad = [](std::string_view text) { return tallyrig::firstInvalidUtf8(text); };
+  EXPECT_EQ(firstBad(""), kNone);
+  EXPECT_EQ(firstBad(std::string_view("\0\x7f", 2)), kNone);
+  EXPECT_EQ(firstBad("a\x80"), 1u);
+  EXPECT_EQ(firstBad("a\xc1\xbf"), 1u);
+  EXPECT_EQ(firstBad("\xc2\x80\xdf\xbf"), kNone);
+  EXPECT_EQ(firstBad("\xc2\x7f"), 0u);
+  EXPECT_EQ(firstBad("\xc2\xc0"), 0u);
+  EXPECT_EQ(firstBad("\xe0\xa0\x80"), kNone);
+  EXPECT_EQ(firstBad("\xe0\x9f\xbf"), 0u);  // overlong
+  EXPECT_EQ(firstBad("\xed\x9f\xbf"), kNone);
+  EXPECT_EQ(firstBad("\xed\xa0\x80"), 0u);  // surrogate
+  EXPECT_EQ(firstBad("\xef\xbf\xbf\xe1\x80\x80"), kNone);
+  EXPECT_EQ(firstBad("\xe1\x80\x7f"), 0u);  // a third byte out of range
+  EXPECT_EQ(firstBad("\xf0\x90\x80\x80"), kNone);
+  EXPECT_EQ(firstBad("\xf0\x8f\xbf\xbf"), 0u);  // overlong
+  EXPECT_EQ(firstBad("\xf4\x8f\xbf\xbf"), kNone);
+  EXPECT_EQ(firstBad("\xf4\x90\x80\x80"), 0u);  // beyond U+10FFFF
+  EXPECT_EQ(firstBad("\xf3\xbf\xbf\xc0"), 0u);  // a fourth byte out of range
+  EXPECT_EQ(firstBad("\xf5\x80\x80\x80"), 0u);
+  EXPECT_EQ(firstBad("\xff"), 0u);
+  // Cut short by the end of the text, at every length.
+  EXPECT_EQ(firstBad("ab\xdf"), 2u);
+  EXPECT_EQ(firstBad("ab\xe2\x82"), 2u);
+  EXPECT_EQ(firstBad("ab\xf0\x9f\x8e"), 2u);
+  // From a later start, only what follows it counts.
+  EXPECT_EQ(tallyrig::firstInvalidUtf8("\xff\xc3\xa9x\xff", 1), 4u);
+  EXPECT_EQ(tallyrig::firstInvalidUtf8("\xff"
+                                       "abc",
+                                       1),
+            kNone);
+  EXPECT_EQ(tallyrig::firstInvalidUtf8("abc", 3), kNone);
 }
 
 TEST(Utf8, ShownTextReplacesEveryControlCharacter) {
