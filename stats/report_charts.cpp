@@ -18,8 +18,8 @@ std::int64_t periodStart(std::int64_t day, char grain) {
 }
 
 struct ChartPeriod {
-  std::int64_t wins = 0;
-  std::int64_t losses = 0;
+  std::size_t wins = 0;
+  std::size_t losses = 0;
   // The moving average and each playlist's rating at the period's latest match.
   std::optional<double> shooting;
   double saves = 0;
@@ -33,40 +33,40 @@ json optionalNumber(const std::optional<double>& value) {
 
 }  // namespace
 
-json chartData(const History& history, const Summary& /*summary*/,
+json chartData(const History& history, const Summary& summary,
                const std::vector<PlayerMatch>& matches) {
+  // The playlists with a rating, by the name the page shows.
   std::map<std::string, std::size_t> playlistIndex;
-  for (const PlayerMatch& found : matches) {
-    if (isRating(history.rows[found.row].mmr)) {
-      playlistIndex.emplace(shownText(history.playlists[history.matches[found.match].playlist]), 0);
-    }
+  for (const Figures& figures : summary.playlists) {
+    if (figures.firstMmr) playlistIndex.emplace(shownText(figures.label), 0);
   }
   json playlists = json::array();
   for (auto& [name, index] : playlistIndex) {
     index = playlists.size();
     playlists.push_back(name);
   }
-  const auto ratingOf = [&](const PlayerMatch& found) -> std::optional<std::size_t> {
-    if (!isRating(history.rows[found.row].mmr)) return std::nullopt;
-    return playlistIndex.at(shownText(history.playlists[history.matches[found.match].playlist]));
+  const auto indexOf = [&](std::uint32_t playlist) {
+    return playlistIndex.at(shownText(history.playlists[playlist]));
   };
   const auto msOf = [](std::int64_t minutes) { return minutes * 60000; };
 
-  json charts = {
-      {"playlists", std::move(playlists)},
-      {"matches", matches.size()},
-      {"first", matches.empty() ? 0 : msOf(history.matches[matches.front().match].minutes)},
-      {"latest", matches.empty() ? 0 : msOf(history.matches[matches.back().match].minutes)}};
+  const Figures& all = summary.overall;
+  json charts = {{"playlists", std::move(playlists)},
+                 {"matches", all.matches},
+                 {"first", msOf(all.firstMinutes)},
+                 {"latest", msOf(all.latestMinutes)}};
+  static_assert(kChartMatches <= kTrendKept, "the summary's trend covers the charted matches");
   const std::size_t from = matches.size() - std::min(matches.size(), kChartMatches);
-  const std::vector<TrendPoint> trend = movingAverages(history, matches, from);
+  const std::size_t trendFrom = matches.size() - summary.trend.size();
   json perMatch = json::array();
   for (std::size_t i = from; i < matches.size(); ++i) {
     const Row& row = history.rows[matches[i].row];
-    const std::optional<std::size_t> playlist = ratingOf(matches[i]);
-    const TrendPoint& point = trend[i - from];
+    const Match& match = history.matches[matches[i].match];
+    const bool rated = isRating(row.mmr);
+    const TrendPoint& point = summary.trend.at(i - trendFrom);
     perMatch.push_back(
-        {msOf(point.minutes), playlist ? json(*playlist) : json(-1),
-         playlist ? json(row.mmr) : json(nullptr),
+        {msOf(point.minutes), rated ? json(indexOf(match.playlist)) : json(-1),
+         rated ? json(row.mmr) : json(nullptr),
          optionalNumber(point.shootingRate ? std::optional<double>(*point.shootingRate * 100)
                                            : std::nullopt),
          point.saves, point.assists, row.win ? 1 : 0});
@@ -74,39 +74,21 @@ json chartData(const History& history, const Summary& /*summary*/,
   charts["match"] = std::move(perMatch);
   for (const char grain : {'d', 'w', 'm'}) {
     std::map<std::int64_t, ChartPeriod> periods;
-    // The moving average as it stood at each period's latest match.
-    std::int64_t goals = 0;
-    std::int64_t shots = 0;
-    std::int64_t saves = 0;
-    std::int64_t assists = 0;
-    for (std::size_t i = 0; i < matches.size(); ++i) {
-      const PlayerMatch& found = matches[i];
-      const Counters& counters = history.rows[found.row].counters;
-      goals += counters.goals;
-      shots += counters.shots;
-      saves += counters.saves;
-      assists += counters.assists;
-      if (i >= kRecentMatches) {
-        const Counters& leaving = history.rows[matches[i - kRecentMatches].row].counters;
-        goals -= leaving.goals;
-        shots -= leaving.shots;
-        saves -= leaving.saves;
-        assists -= leaving.assists;
-      }
-      const auto window = static_cast<double>(std::min(i + 1, kRecentMatches));
-      const std::int64_t minutes = history.matches[found.match].minutes;
-      const std::int64_t day = minutes >= 0 ? minutes / 1440 : (minutes - 1439) / 1440;
-      ChartPeriod& period = periods[periodStart(day, grain)];
-      const Row& row = history.rows[found.row];
-      ++(row.win ? period.wins : period.losses);
-      period.shooting = shots == 0 ? std::nullopt
-                                   : std::optional<double>(100.0 * static_cast<double>(goals) /
-                                                           static_cast<double>(shots));
-      period.saves = static_cast<double>(saves) / window;
-      period.assists = static_cast<double>(assists) / window;
-      if (const auto playlist = ratingOf(found)) {
+    for (const ChartDay& day : summary.everyDay) {
+      ChartPeriod& period = periods[periodStart(day.day, grain)];
+      period.wins += day.wins;
+      period.losses += day.losses;
+      // The moving average as it stood at the period's latest match.
+      const TrendPoint& trend = day.trend;
+      period.shooting = trend.shots == 0
+                            ? std::nullopt
+                            : std::optional<double>(100.0 * static_cast<double>(trend.goals) /
+                                                    static_cast<double>(trend.shots));
+      period.saves = trend.saves;
+      period.assists = trend.assists;
+      for (const auto& [playlist, mmr] : day.ratings) {
         period.ratings.resize(playlistIndex.size());
-        period.ratings[*playlist] = row.mmr;
+        period.ratings[indexOf(playlist)] = mmr;
       }
     }
     json rows = json::array();
