@@ -6,6 +6,7 @@
 #include "stats/outputs.h"
 #include "stats/report.h"
 #include "stats/report_assets.h"
+#include "stats/wording.h"
 
 namespace tallyrig::stats {
 namespace {
@@ -81,23 +82,14 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
   out += fmt::format("<h1>{}{}</h1>\n<p class=\"lead\">{}",
                      summary.playerName.empty() ? "" : isolated(summary.playerName) + " &middot; ",
                      isolated(summary.player), plural(all.matches, "match", "matches"));
-  if (all.matches > 0) {
-    out += fmt::format(", {} to {}", displayTime(all.firstMinutes), displayTime(all.latestMinutes));
-  }
+  if (all.matches > 0) out += ", " + timeSpan(all.firstMinutes, all.latestMinutes);
   out += filtersText(summary.filters, isolated);
   for (const Streak* streak : {&all.longestWins, &all.longestLosses}) {
-    if (streak->length == 0) continue;
-    out += fmt::format(". Longest {} streak: {}, {} to {}", streak->win ? "winning" : "losing",
-                       streak->length, displayTime(streak->firstMinutes),
-                       displayTime(streak->latestMinutes));
+    if (streak->length > 0) out += ". " + streakText(*streak);
   }
   out += ". Made by tallyrig-stats from the statistics files.</p>\n";
   if (const Period* last = summary.lastSession()) {
-    const Period& session = *last;
-    out += fmt::format("<p>Last session: {} to {}, {}, {}-{}, MMR {}.</p>\n",
-                       displayTime(session.firstMinutes), displayTime(session.latestMinutes),
-                       plural(session.matches, "match", "matches"), session.wins, session.losses,
-                       escaped(periodChange(session)));
+    out += "<p>" + escaped(lastSessionText(*last)) + ".</p>\n";
   }
 
   // The charts come first in the page and are drawn first; the tables follow from the data.
@@ -113,7 +105,7 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
       "id=\"trend-note\"></p><div class=\"chart\"><canvas id=\"trend-chart\"></canvas></div>"
       "</div>\n</div>\n";
 
-  out +=
+  out += fmt::format(
       "<h2 id=\"per-playlist\">Per playlist</h2>\n<div data-table=\"summary\"></div>\n"
       "<p class=\"lead\">Matches: how many were played; W and L: wins and losses; win %: wins out "
       "of matches. Goals, assists, saves, shots, demos (demolitions) and score: the average per "
@@ -121,14 +113,14 @@ void writeHtmlReport(std::ostream& stream, const History& history, const Summary
       "rating the files give for the playlist (a match without one is passed over), none where "
       "they give none; MMR peak: the highest (when: below); change: the latest less the first "
       "(for \"all\", the playlists' changes added up). Win streak: the longest run of wins; now: "
-      "the current run, W3 for three wins in a row, L2 for two losses. \"last 20\", where there "
-      "are more matches: the latest 20 as one, to set beside \"all\".</p>\n";
+      "the current run, W3 for three wins in a row, L2 for two losses. \"last {0}\", where there "
+      "are more matches: the latest {0} as one, to set beside \"all\".</p>\n",
+      kRecentMatches);
   std::string peaks;
   for (const Figures& figures : summary.playlists) {
     if (!figures.peakMmr) continue;
-    peaks += fmt::format("{}{} {}, {}", peaks.empty() ? "<p>Highest MMR: " : "; ",
-                         isolated(figures.label), ratingText(*figures.peakMmr),
-                         displayTime(figures.peakMinutes));
+    peaks += fmt::format("{}{} {}", peaks.empty() ? "<p>Highest MMR: " : "; ",
+                         isolated(figures.label), peakText(figures));
   }
   if (!peaks.empty()) out += peaks + ".</p>\n";
 
