@@ -74,7 +74,8 @@ inline constexpr std::size_t kChartMatches = 300;
 inline constexpr std::size_t kRowsShown = 20;
 
 // One file that opens from disk without any network access. The charts come first; every table
-// is drawn by the page's script from the data it carries once, as JSON.
+// is drawn by the page's script from the data it carries once, as JSON. `summary` is summarise()'s
+// of the same `matches`: the charts take its trend and days.
 void writeHtmlReport(std::ostream& out, const History& history, const Summary& summary,
                      const std::vector<PlayerMatch>& matches);
 

@@ -52,6 +52,62 @@ void ratingsAcross(Figures& across, const std::map<std::string, Figures>& byPlay
   }
 }
 
+// The day a match began on, counted from 1970-01-01.
+std::int64_t dayNumber(std::int64_t minutes) {
+  return minutes >= 0 ? minutes / 1440 : (minutes - 1439) / 1440;
+}
+
+// Calls `each(i, point)` with the trend at matches[i], for matches[from] and every later match.
+template <typename Each>
+void forEachTrendPoint(const History& history, const std::vector<PlayerMatch>& matches,
+                       std::size_t from, Each each) {
+  std::int64_t goals = 0;
+  std::int64_t shots = 0;
+  std::int64_t saves = 0;
+  std::int64_t assists = 0;
+  const auto add = [&](std::size_t i, std::int64_t sign) {
+    const Counters& counters = history.rows[matches[i].row].counters;
+    goals += sign * counters.goals;
+    shots += sign * counters.shots;
+    saves += sign * counters.saves;
+    assists += sign * counters.assists;
+  };
+  const std::size_t windowStart = from + 1 >= kRecentMatches ? from + 1 - kRecentMatches : 0;
+  for (std::size_t i = windowStart; i < from; ++i) add(i, 1);
+  for (std::size_t i = from; i < matches.size(); ++i) {
+    add(i, 1);
+    if (i >= windowStart + kRecentMatches) add(i - kRecentMatches, -1);
+    const auto count = static_cast<double>(std::min(i + 1, kRecentMatches));
+    TrendPoint point;
+    point.minutes = history.matches[matches[i].match].minutes;
+    if (shots > 0) point.shootingRate = static_cast<double>(goals) / static_cast<double>(shots);
+    point.saves = static_cast<double>(saves) / count;
+    point.assists = static_cast<double>(assists) / count;
+    point.goals = goals;
+    point.shots = shots;
+    each(i, point);
+  }
+}
+
+std::vector<ChartDay> chartDays(const History& history, const std::vector<PlayerMatch>& matches) {
+  std::map<std::int64_t, ChartDay> byDay;
+  forEachTrendPoint(history, matches, 0, [&](std::size_t i, const TrendPoint& point) {
+    ChartDay& day = byDay[dayNumber(point.minutes)];
+    day.day = dayNumber(point.minutes);
+    const Row& row = history.rows[matches[i].row];
+    ++(row.win ? day.wins : day.losses);
+    day.trend = point;
+    if (!isRating(row.mmr)) return;
+    const std::uint32_t playlist = history.matches[matches[i].match].playlist;
+    std::erase_if(day.ratings, [&](const auto& rating) { return rating.first == playlist; });
+    day.ratings.emplace_back(playlist, row.mmr);
+  });
+  std::vector<ChartDay> days;
+  days.reserve(byDay.size());
+  for (auto& [number, day] : byDay) days.push_back(std::move(day));
+  return days;
+}
+
 std::int64_t dayOf(const LocalDate& date) {
   return LocalTime{date.year, date.month, date.day, 0, 0}.minutes();
 }
@@ -176,15 +232,13 @@ Summary summarise(const History& history, TextId player, const Filters& filters,
   summary.trend =
       movingAverages(history, matches, matches.size() - std::min(matches.size(), kTrendKept));
   summary.companions = companionsPerPlaylist(history, player, matches);
+  summary.everyDay = chartDays(history, matches);
   return summary;
 }
 
 Periods periodsOf(const History& history, const std::vector<PlayerMatch>& matches, PeriodKind kind,
                   std::size_t most) {
   const auto minutesOf = [&](std::size_t i) { return history.matches[matches[i].match].minutes; };
-  const auto dayNumber = [](std::int64_t minutes) {
-    return minutes >= 0 ? minutes / 1440 : (minutes - 1439) / 1440;
-  };
   std::vector<std::size_t> starts;
   for (std::size_t i = 0; i < matches.size(); ++i) {
     const bool opens = i == 0 || (kind == PeriodKind::Session
@@ -232,29 +286,8 @@ std::vector<TrendPoint> movingAverages(const History& history,
   std::vector<TrendPoint> trend;
   if (from >= matches.size()) return trend;
   trend.reserve(matches.size() - from);
-  std::int64_t goals = 0;
-  std::int64_t shots = 0;
-  std::int64_t saves = 0;
-  std::int64_t assists = 0;
-  const auto add = [&](std::size_t i, std::int64_t sign) {
-    const Counters& counters = history.rows[matches[i].row].counters;
-    goals += sign * counters.goals;
-    shots += sign * counters.shots;
-    saves += sign * counters.saves;
-    assists += sign * counters.assists;
-  };
-  const std::size_t windowStart = from + 1 >= kRecentMatches ? from + 1 - kRecentMatches : 0;
-  for (std::size_t i = windowStart; i < from; ++i) add(i, 1);
-  for (std::size_t i = from; i < matches.size(); ++i) {
-    add(i, 1);
-    if (i >= windowStart + kRecentMatches) add(i - kRecentMatches, -1);
-    const auto count = static_cast<double>(std::min(i + 1, kRecentMatches));
-    TrendPoint& point = trend.emplace_back();
-    point.minutes = history.matches[matches[i].match].minutes;
-    if (shots > 0) point.shootingRate = static_cast<double>(goals) / static_cast<double>(shots);
-    point.saves = static_cast<double>(saves) / count;
-    point.assists = static_cast<double>(assists) / count;
-  }
+  forEachTrendPoint(history, matches, from,
+                    [&](std::size_t, const TrendPoint& point) { trend.push_back(point); });
   return trend;
 }
 

@@ -134,12 +134,24 @@ struct TrendPoint {
   std::optional<double> shootingRate;  // nothing without a shot in the window
   double saves = 0;
   double assists = 0;
+  std::int64_t goals = 0;  // the window's, of which shootingRate is the share
+  std::int64_t shots = 0;
 };
 
 // The trend at matches[from] and every later match.
 std::vector<TrendPoint> movingAverages(const History& history,
                                        const std::vector<PlayerMatch>& matches,
                                        std::size_t from = 0);
+
+// A calendar day with matches, for the report's charts at the day, week and month.
+struct ChartDay {
+  std::int64_t day = 0;  // days since 1970-01-01
+  std::size_t wins = 0;
+  std::size_t losses = 0;
+  TrendPoint trend;  // at the day's latest match
+  // Each playlist's latest rating that day, by its index in History::playlists, the latest last.
+  std::vector<std::pair<std::uint32_t, double>> ratings;
+};
 
 // A player met beside or against the player, as the outputs show them.
 struct MetPlayer {
@@ -173,6 +185,8 @@ struct Summary {
   Periods days;
   // The moving average at the latest kTrendKept matches, oldest first.
   std::vector<TrendPoint> trend;
+  // Every day with a match, oldest first.
+  std::vector<ChartDay> everyDay;
   // The players met most often, per playlist by name, at most kCompanionsKept a side.
   std::vector<PlaylistCompanions> companions;
 

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "stats/outputs.h"
+#include "stats/wording.h"
 
 namespace tallyrig::stats {
 namespace {
@@ -65,9 +66,7 @@ std::string summaryText(const Summary& summary) {
   std::string out = fmt::format("Player {}", shownText(summary.player));
   if (!summary.playerName.empty()) out += fmt::format(" ({})", shownText(summary.playerName));
   out += ": " + plural(all.matches, "match", "matches");
-  if (all.matches > 0) {
-    out += fmt::format(", {} to {}", displayTime(all.firstMinutes), displayTime(all.latestMinutes));
-  }
+  if (all.matches > 0) out += ", " + timeSpan(all.firstMinutes, all.latestMinutes);
   out += filtersText(summary.filters, shownText);
   out += "\n\n";
   std::vector<std::vector<std::string>> rows;
@@ -89,14 +88,11 @@ std::string summaryText(const Summary& summary) {
   if (all.matches > 0) out += '\n';
   for (const Figures& figures : summary.playlists) {
     if (!figures.peakMmr) continue;
-    out += fmt::format("Highest MMR in {}: {}, {}\n", shownText(figures.label),
-                       ratingText(*figures.peakMmr), displayTime(figures.peakMinutes));
+    out += fmt::format("Highest MMR in {}: {}\n", shownText(figures.label), peakText(figures));
   }
   for (const Streak* streak : {&all.longestWins, &all.longestLosses}) {
     if (streak->length == 0) continue;
-    out += fmt::format("Longest {} streak: {}, {} to {}\n", streak->win ? "winning" : "losing",
-                       streak->length, displayTime(streak->firstMinutes),
-                       displayTime(streak->latestMinutes));
+    out += streakText(*streak) + "\n";
   }
   if (summary.recent && summary.trend.size() > kRecentMatches) {
     const TrendPoint& now = summary.trend.back();
@@ -110,13 +106,7 @@ std::string summaryText(const Summary& summary) {
         kRecentMatches, kRecentMatches, rate(now.shootingRate), rate(before.shootingRate),
         now.saves, before.saves, now.assists, before.assists);
   }
-  if (const Period* last = summary.lastSession()) {
-    const Period& session = *last;
-    out += fmt::format("\nLast session: {} to {}, {}, {}-{}, MMR {}\n",
-                       displayTime(session.firstMinutes), displayTime(session.latestMinutes),
-                       plural(session.matches, "match", "matches"), session.wins, session.losses,
-                       periodChange(session));
-  }
+  if (const Period* last = summary.lastSession()) out += "\n" + lastSessionText(*last) + "\n";
   if (summary.days.total > 1) appendPeriods(out, summary.days, PeriodKind::Day, kPeriodsShown);
   if (summary.sessions.total > 1) {
     appendPeriods(out, summary.sessions, PeriodKind::Session, kPeriodsShown);

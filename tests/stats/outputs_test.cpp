@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "common/utf8.h"
-#include "stats/chart_js.h"
 #include "stats/outputs.h"
-#include "stats/sha256.h"
+#include "stats/report_assets.h"
 #include "test_history.h"
 
 namespace {
@@ -340,7 +339,7 @@ TEST(HtmlReport, SelfContainedAndNoNameBreaksOut) {
   renamed.name = "Renamed";
   addFile(history, "Duel", blockText("03/10/2024 10:00", {kAna, renamed}), 2025);
   const std::string html = reportOf(history);
-  const std::string chartJs(reinterpret_cast<const char*>(kChartJs), kChartJsSize);
+  const std::string chartJs(kChartJs.text());
   EXPECT_NE(html.find(chartJs), std::string::npos);
   EXPECT_EQ(html.find("<img"), std::string::npos);
   // Every script element is one the report opened itself.
@@ -537,29 +536,23 @@ TEST(HtmlReport, PolicyAllowsEachScriptByItsHash) {
     return found;
   }();
   ASSERT_EQ(scripts.size(), 2u);
-  EXPECT_EQ(policy, "default-src 'none'; script-src " + cspHashSource(scripts[0]) + " " +
-                        cspHashSource(scripts[1]) + "; style-src " + cspHashSource(styles[0]) +
+  // The hashes the build computed (checked against known digests by stats-embed-file) are of
+  // exactly the texts the page holds.
+  EXPECT_EQ(scripts[0], kChartJs.text());
+  EXPECT_EQ(scripts[1], kChartsScript.text());
+  EXPECT_EQ(styles[0], kReportStyle.text());
+  EXPECT_EQ(policy, std::string("default-src 'none'; script-src ") + kChartJs.hashSource + " " +
+                        kChartsScript.hashSource + "; style-src " + kReportStyle.hashSource +
                         "; img-src data:; base-uri 'none'; form-action 'none'");
+  for (const EmbeddedText* embedded : {&kChartJs, &kChartsScript, &kReportStyle}) {
+    const std::string source = embedded->hashSource;
+    EXPECT_EQ(source.size(), 53u) << source;
+    EXPECT_EQ(source.rfind("'sha256-", 0), 0u) << source;
+    EXPECT_EQ(source.substr(51), "='") << source;
+  }
+  EXPECT_NE(kChartsScript.hashSource, std::string_view(kReportStyle.hashSource));
   EXPECT_EQ(html.find("unsafe-inline"), std::string::npos);
   EXPECT_EQ(html.find(" style=\""), std::string::npos);
-}
-
-TEST(Sha256, KnownDigestsAcrossTheBlockBoundaries) {
-  const auto hex = [](std::string_view text) {
-    std::string out;
-    for (const std::uint8_t byte : sha256(text)) out += fmt::format("{:02x}", byte);
-    return out;
-  };
-  EXPECT_EQ(hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-  EXPECT_EQ(hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  // 56 bytes: the length no longer fits the first block.
-  EXPECT_EQ(hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
-            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-  EXPECT_EQ(hex(std::string(64, 'a')),
-            "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb");
-  EXPECT_EQ(hex(std::string(1000000, 'a')),
-            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-  EXPECT_EQ(cspHashSource("abc"), "'sha256-ungWv48Bz+pBQUDeXa4iI7ADYaOWF3qctBD/YfIAFa0='");
 }
 
 TEST(Utf8, InvalidSequencesBecomeReplacementCharacters) {

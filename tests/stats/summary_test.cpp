@@ -323,6 +323,10 @@ TEST(Trend, AMovingAverageOverTheLatest20) {
   EXPECT_DOUBLE_EQ(all[24].saves, 10.0 / 20);
   EXPECT_DOUBLE_EQ(all[24].assists, 1);
   EXPECT_EQ(isoTime(all[24].minutes), "2026-05-01T14:00");
+  // The window's own goals and shots, of which the rate is the share.
+  EXPECT_EQ(all[24].goals, 290);
+  EXPECT_EQ(all[24].shots, 80);
+  EXPECT_EQ(all[1].shots, 0);
 
   // Started part way, the same values.
   const std::vector<TrendPoint> tail = movingAverages(history, matches, 22);
@@ -331,6 +335,43 @@ TEST(Trend, AMovingAverageOverTheLatest20) {
   EXPECT_DOUBLE_EQ(*tail[2].shootingRate, *all[24].shootingRate);
   EXPECT_TRUE(movingAverages(history, matches, 25).empty());
   EXPECT_EQ(summarise(history, player, {}, matches).trend.size(), 25u);
+}
+
+// What the report's charts draw per day, week and month: each day's results, the trend as it
+// stood at its latest match, and each playlist's latest rating, the one rated latest last.
+TEST(Trend, EveryDayWithItsResultsTrendAndLatestRatings) {
+  History history;
+  addFile(history, "Duel",
+          match("05/01/2026 10:00", true, "1000", 1) + match("05/01/2026 11:30", false, "1010", 2) +
+              match("05/01/2026 23:59", true, "0", 3) +
+              match("05/03/2026 00:00", false, "1020", 4));
+  addFile(history, "Doubles", match("05/01/2026 10:30", false, "900", 5));
+  const Summary summary = summaryOf(history);
+  ASSERT_EQ(summary.everyDay.size(), 2u);
+  const ChartDay& first = summary.everyDay[0];
+  EXPECT_EQ(isoTime(first.day * 1440), "2026-05-01T00:00");
+  EXPECT_EQ(first.wins, 2u);
+  EXPECT_EQ(first.losses, 2u);
+  // At 23:59, the day's latest match, which has no rating of its own.
+  EXPECT_EQ(isoTime(first.trend.minutes), "2026-05-01T23:59");
+  EXPECT_EQ(first.trend.goals, 11);
+  EXPECT_EQ(first.trend.shots, 12);
+  ASSERT_EQ(first.ratings.size(), 2u);
+  EXPECT_EQ(history.playlists[first.ratings[0].first], "Doubles");
+  EXPECT_EQ(first.ratings[0].second, 900);
+  EXPECT_EQ(history.playlists[first.ratings[1].first], "Duel");
+  EXPECT_EQ(first.ratings[1].second, 1010);
+  const ChartDay& third = summary.everyDay[1];
+  EXPECT_EQ(third.day, first.day + 2);
+  EXPECT_EQ(third.wins, 0u);
+  EXPECT_EQ(third.losses, 1u);
+  EXPECT_DOUBLE_EQ(third.trend.saves, 2);
+  EXPECT_EQ(third.trend.goals, 15);
+  ASSERT_EQ(third.ratings.size(), 1u);
+  EXPECT_EQ(third.ratings[0].second, 1020);
+  // The trend at a day's latest match is the summary's trend there.
+  EXPECT_EQ(summary.trend.back().goals, third.trend.goals);
+  EXPECT_TRUE(summarise(history, 0, {}, {}).everyDay.empty());
 }
 
 TEST(Companions, TeamMatesAndOpponentsWithThePlayersResults) {
