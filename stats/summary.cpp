@@ -258,6 +258,25 @@ std::vector<TrendPoint> movingAverages(const History& history,
   return trend;
 }
 
+namespace {
+
+inline constexpr std::size_t kNamesKept = 8;
+
+// A player met, as the matches are counted.
+struct Companion {
+  TextId playerId = 0;
+  TextId name = 0;            // the latest name seen
+  std::vector<TextId> names;  // every name seen, first seen first, at most kNamesKept
+  std::size_t matches = 0;
+  std::size_t wins = 0;
+  std::size_t losses = 0;
+};
+
+struct Companions {
+  std::vector<Companion> teamMates;
+  std::vector<Companion> opponents;
+};
+
 Companions findCompanions(const History& history, TextId player,
                           const std::vector<PlayerMatch>& matches, std::size_t limit) {
   std::unordered_map<TextId, Companion> teamMates;
@@ -293,6 +312,8 @@ Companions findCompanions(const History& history, TextId player,
   };
   return {ranked(teamMates), ranked(opponents)};
 }
+
+}  // namespace
 
 std::vector<PlaylistCompanions> companionsPerPlaylist(const History& history, TextId player,
                                                       const std::vector<PlayerMatch>& matches) {

@@ -185,28 +185,8 @@ struct Summary {
 Summary summarise(const History& history, TextId player, const Filters& filters,
                   const std::vector<PlayerMatch>& matches);
 
-// The players met beside and against the player, with the player's results.
-struct Companion {
-  TextId playerId = 0;
-  TextId name = 0;            // the latest name seen
-  std::vector<TextId> names;  // every name seen, first seen first, at most kNamesKept
-  std::size_t matches = 0;
-  std::size_t wins = 0;
-  std::size_t losses = 0;
-};
-
-inline constexpr std::size_t kNamesKept = 8;
-
-struct Companions {
-  std::vector<Companion> teamMates;
-  std::vector<Companion> opponents;
-};
-
-// At most `limit` of each, most matches first, then by id.
-Companions findCompanions(const History& history, TextId player,
-                          const std::vector<PlayerMatch>& matches, std::size_t limit);
-
-// Per playlist, by name: at most kCompanionsKept a side, with their names.
+// Per playlist, by name: at most kCompanionsKept a side, most matches first, then by id, with
+// their names.
 std::vector<PlaylistCompanions> companionsPerPlaylist(const History& history, TextId player,
                                                       const std::vector<PlayerMatch>& matches);
 
