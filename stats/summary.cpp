@@ -72,22 +72,13 @@ bool Filters::admits(const History& history, const Match& match) const {
     return false;
   }
   if (until && match.minutes >= dayOf(*until) + 1440) return false;
-  if (onlyMatches) {
-    const auto index = static_cast<std::uint32_t>(&match - history.matches.data());
-    if (!std::binary_search(onlyMatches->begin(), onlyMatches->end(), index)) return false;
-  }
   return !since || match.minutes >= dayOf(*since);
 }
 
-void keepLatest(std::vector<PlayerMatch>& matches, Filters& filters) {
-  if (!filters.last) return;
-  if (matches.size() > *filters.last) {
+void keepLatest(std::vector<PlayerMatch>& matches, const Filters& filters) {
+  if (filters.last && matches.size() > *filters.last) {
     matches.erase(matches.begin(), matches.end() - static_cast<std::ptrdiff_t>(*filters.last));
   }
-  std::vector<std::uint32_t> kept;
-  for (const PlayerMatch& found : matches) kept.push_back(found.match);
-  std::sort(kept.begin(), kept.end());
-  filters.onlyMatches = std::move(kept);
 }
 
 bool isRating(double mmr) {

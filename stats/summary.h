@@ -18,8 +18,6 @@ struct Filters {
   std::optional<LocalDate> until;      // and on or before this one
   std::vector<std::string> playlists;  // any of them, by name, case-blind; none: every playlist
   std::optional<std::size_t> last;     // the player's latest so many of what the rest admit
-  // What `last` leaves: the indices of those matches, sorted; set by keepLatest.
-  std::optional<std::vector<std::uint32_t>> onlyMatches;
   bool admits(const History& history, const Match& match) const;
 };
 
@@ -47,7 +45,7 @@ std::vector<PlayerMatch> findPlayerMatches(const History& history, TextId player
 
 // With filters.last: keeps the latest so many of `matches` and makes the filters admit only
 // those (the CSV export asks the filters, not the list).
-void keepLatest(std::vector<PlayerMatch>& matches, Filters& filters);
+void keepLatest(std::vector<PlayerMatch>& matches, const Filters& filters);
 
 // -1 marks a row the game never filled and 0 a player whose rating was not read: only a
 // finite value above 0 is a rating.
