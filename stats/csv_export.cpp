@@ -1,5 +1,6 @@
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <ostream>
 
 #include "stats/outputs.h"
@@ -49,23 +50,20 @@ void appendField(std::string& out, std::string_view text, CsvText style) {
   out += '"';
 }
 
-bool hasRow(const History& history, const Match& match, TextId player) {
-  for (std::uint32_t at = match.firstRow; at < match.firstRow + match.rowCount; ++at) {
-    if (history.rows[at].playerId == player) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 void writeCsvExport(std::ostream& stream, const History& history, TextId player,
-                    const Filters& filters, CsvText style) {
+                    const std::vector<PlayerMatch>& matches, CsvText style) {
+  // In the order the files were read, as the match numbers count.
+  std::vector<std::uint32_t> indices;
+  indices.reserve(matches.size());
+  for (const PlayerMatch& found : matches) indices.push_back(found.match);
+  std::sort(indices.begin(), indices.end());
   std::string out = "\xEF\xBB\xBF";
   out += kColumns;
   out += "\r\n";
-  for (std::size_t index = 0; index < history.matches.size(); ++index) {
+  for (const std::uint32_t index : indices) {
     const Match& match = history.matches[index];
-    if (!filters.admits(history, match) || !hasRow(history, match, player)) continue;
     const std::string timestamp = isoTime(match.minutes);
     for (std::uint32_t at = match.firstRow; at < match.firstRow + match.rowCount; ++at) {
       const Row& row = history.rows[at];

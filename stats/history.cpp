@@ -205,15 +205,14 @@ std::vector<StatisticsFile> findStatisticsFiles(const fs::path& dataFolder,
       }
 #if !defined(_WIN32)
       if (otherCase) {
-        warn(fmt::format(
-            "{}: named {}, not .csv; skipped (on Windows, where names are "
-            "case-blind, it is read)",
-            displayPath(entry.path()), std::string(extension.begin(), extension.end())));
+        warn(
+            fmt::format("{}: named {}, not .csv; skipped (on Windows, where names are "
+                        "case-blind, it is read)",
+                        displayPath(entry.path()), displayPath(entry.path().extension())));
         continue;
       }
 #endif
-      const std::u8string stem = entry.path().stem().u8string();
-      files.push_back({entry.path(), std::stoi(name), std::string(stem.begin(), stem.end())});
+      files.push_back({entry.path(), std::stoi(name), displayPath(entry.path().stem())});
     }
   }
   return files;

@@ -332,7 +332,7 @@ int main(int argc, char** argv) {
   };
   writeTo(2, [&](std::ostream& out) { out << summaryJson(summary); });
   writeTo(1, [&](std::ostream& out) {
-    writeCsvExport(out, history, player, filters, options.csvRaw ? CsvText::Raw : CsvText::Defused);
+    writeCsvExport(out, history, player, matches, options.csvRaw ? CsvText::Raw : CsvText::Defused);
   });
   writeTo(0, [&](std::ostream& out) { writeHtmlReport(out, history, summary, matches); });
   return status;

@@ -59,12 +59,12 @@ std::string summaryJson(const Summary& summary);
 // Raw: texts as the files hold them, only bytes that are not UTF-8 replaced.
 enum class CsvText { Defused, Raw };
 
-// RFC 4180: one row per player per match that the filters admit and the player played (the same
-// matches as every other output, `last` included), CR LF line ends, UTF-8 with a
+// RFC 4180: one row per player of each of `matches` (the same as every other output's, `last`
+// applied), in reading order, CR LF line ends, UTF-8 with a
 // byte-order mark (spreadsheets guess another encoding without it); bytes that are not UTF-8
 // become U+FFFD. `match` numbers every block read, 1 upward, whatever the filters drop.
 void writeCsvExport(std::ostream& out, const History& history, TextId player,
-                    const Filters& filters, CsvText style = CsvText::Defused);
+                    const std::vector<PlayerMatch>& matches, CsvText style = CsvText::Defused);
 
 // The report's per-match table holds the latest so many matches; its charts draw each match
 // while the span shown holds at most kChartMatches, and every list shows kRowsShown rows at

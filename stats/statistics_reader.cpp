@@ -9,6 +9,7 @@
 #include <cmath>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 namespace tallyrig::stats {
@@ -20,21 +21,19 @@ constexpr std::string_view kOrange = "Orange, ";
 constexpr std::size_t kTimestampBytes = 16;  // MM/DD/YYYY HH:MM
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-bool readInt(std::string_view text, std::int32_t& value) {
+template <typename Number>
+bool readNumber(std::string_view text, Number& value) {
   if (text.empty()) return false;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return error == std::errc() && end == text.data() + text.size();
 }
 
-bool readNumber(std::string_view text, double& value) {
-  if (text.empty()) return false;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
-}
-
-// nan and inf read as numbers but are no rating any output could show.
-bool readRating(std::string_view text, double& value) {
-  return readNumber(text, value) && std::isfinite(value);
+// A counter or a rating. nan and inf read as numbers but are no rating any output could show.
+template <typename Number>
+bool readField(std::string_view text, Number& value) {
+  if (!readNumber(text, value)) return false;
+  if constexpr (std::is_floating_point_v<Number>) return std::isfinite(value);
+  return true;
 }
 
 bool readDigits(std::string_view text, int& value) {
@@ -73,12 +72,12 @@ bool readCountersAndName(std::string_view text, RowFields& row) {
   } else {
     return false;
   }
-  if (!takeLast(text, field) || !readInt(field, row.teamGoals)) return false;
-  if (!takeLast(text, field) || !readRating(field, row.mmr)) return false;
+  if (!takeLast(text, field) || !readField(field, row.teamGoals)) return false;
+  if (!takeLast(text, field) || !readField(field, row.mmr)) return false;
   Counters& counters = row.counters;
   for (std::int32_t* counter : {&counters.score, &counters.demos, &counters.shots, &counters.saves,
                                 &counters.assists, &counters.goals}) {
-    if (!takeLast(text, field) || !readInt(field, *counter)) return false;
+    if (!takeLast(text, field) || !readField(field, *counter)) return false;
   }
   row.name = text;
   return true;
@@ -91,7 +90,7 @@ std::string quoted(std::string_view field) {
 // Why a whole number does not read, or nothing.
 std::optional<std::string> intProblem(std::string_view name, std::string_view field) {
   std::int32_t value = 0;
-  if (readInt(field, value)) return std::nullopt;
+  if (readField(field, value)) return std::nullopt;
   std::int64_t wide = 0;
   const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), wide);
   if (!field.empty() && end == field.data() + field.size() &&
@@ -140,7 +139,7 @@ std::string rowProblem(std::string_view line) {
   }
   if (const auto problem = intProblem("TEAM GOALS", fields[3])) return *problem;
   double mmr = 0;
-  if (!readRating(fields[4], mmr)) {
+  if (!readField(fields[4], mmr)) {
     return fmt::format("MMR {} is not a {}number", quoted(fields[4]),
                        readNumber(fields[4], mmr) ? "finite " : "");
   }

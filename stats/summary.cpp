@@ -128,22 +128,13 @@ bool Filters::admits(const History& history, const Match& match) const {
     return false;
   }
   if (until && match.minutes >= dayOf(*until) + 1440) return false;
-  if (onlyMatches) {
-    const auto index = static_cast<std::uint32_t>(&match - history.matches.data());
-    if (!std::binary_search(onlyMatches->begin(), onlyMatches->end(), index)) return false;
-  }
   return !since || match.minutes >= dayOf(*since);
 }
 
-void keepLatest(std::vector<PlayerMatch>& matches, Filters& filters) {
-  if (!filters.last) return;
-  if (matches.size() > *filters.last) {
+void keepLatest(std::vector<PlayerMatch>& matches, const Filters& filters) {
+  if (filters.last && matches.size() > *filters.last) {
     matches.erase(matches.begin(), matches.end() - static_cast<std::ptrdiff_t>(*filters.last));
   }
-  std::vector<std::uint32_t> kept;
-  for (const PlayerMatch& found : matches) kept.push_back(found.match);
-  std::sort(kept.begin(), kept.end());
-  filters.onlyMatches = std::move(kept);
 }
 
 bool isRating(double mmr) {
@@ -291,6 +282,25 @@ std::vector<TrendPoint> movingAverages(const History& history,
   return trend;
 }
 
+namespace {
+
+inline constexpr std::size_t kNamesKept = 8;
+
+// A player met, as the matches are counted.
+struct Companion {
+  TextId playerId = 0;
+  TextId name = 0;            // the latest name seen
+  std::vector<TextId> names;  // every name seen, first seen first, at most kNamesKept
+  std::size_t matches = 0;
+  std::size_t wins = 0;
+  std::size_t losses = 0;
+};
+
+struct Companions {
+  std::vector<Companion> teamMates;
+  std::vector<Companion> opponents;
+};
+
 Companions findCompanions(const History& history, TextId player,
                           const std::vector<PlayerMatch>& matches, std::size_t limit) {
   std::unordered_map<TextId, Companion> teamMates;
@@ -326,6 +336,8 @@ Companions findCompanions(const History& history, TextId player,
   };
   return {ranked(teamMates), ranked(opponents)};
 }
+
+}  // namespace
 
 std::vector<PlaylistCompanions> companionsPerPlaylist(const History& history, TextId player,
                                                       const std::vector<PlayerMatch>& matches) {

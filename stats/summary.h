@@ -18,8 +18,6 @@ struct Filters {
   std::optional<LocalDate> until;      // and on or before this one
   std::vector<std::string> playlists;  // any of them, by name, case-blind; none: every playlist
   std::optional<std::size_t> last;     // the player's latest so many of what the rest admit
-  // What `last` leaves: the indices of those matches, sorted; set by keepLatest.
-  std::optional<std::vector<std::uint32_t>> onlyMatches;
   bool admits(const History& history, const Match& match) const;
 };
 
@@ -47,7 +45,7 @@ std::vector<PlayerMatch> findPlayerMatches(const History& history, TextId player
 
 // With filters.last: keeps the latest so many of `matches` and makes the filters admit only
 // those (the CSV export asks the filters, not the list).
-void keepLatest(std::vector<PlayerMatch>& matches, Filters& filters);
+void keepLatest(std::vector<PlayerMatch>& matches, const Filters& filters);
 
 // -1 marks a row the game never filled and 0 a player whose rating was not read: only a
 // finite value above 0 is a rating.
@@ -199,28 +197,8 @@ struct Summary {
 Summary summarise(const History& history, TextId player, const Filters& filters,
                   const std::vector<PlayerMatch>& matches);
 
-// The players met beside and against the player, with the player's results.
-struct Companion {
-  TextId playerId = 0;
-  TextId name = 0;            // the latest name seen
-  std::vector<TextId> names;  // every name seen, first seen first, at most kNamesKept
-  std::size_t matches = 0;
-  std::size_t wins = 0;
-  std::size_t losses = 0;
-};
-
-inline constexpr std::size_t kNamesKept = 8;
-
-struct Companions {
-  std::vector<Companion> teamMates;
-  std::vector<Companion> opponents;
-};
-
-// At most `limit` of each, most matches first, then by id.
-Companions findCompanions(const History& history, TextId player,
-                          const std::vector<PlayerMatch>& matches, std::size_t limit);
-
-// Per playlist, by name: at most kCompanionsKept a side, with their names.
+// Per playlist, by name: at most kCompanionsKept a side, most matches first, then by id, with
+// their names.
 std::vector<PlaylistCompanions> companionsPerPlaylist(const History& history, TextId player,
                                                       const std::vector<PlayerMatch>& matches);
 

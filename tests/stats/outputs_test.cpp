@@ -144,7 +144,8 @@ TEST(CsvExport, QuotedWhereNeededUtf8WithCrLf) {
   odd.id = "a,b";
   addFile(history, "Duel", blockText("12/31/2024 23:59", {kAna, odd}), 2024);
   std::ostringstream out;
-  writeCsvExport(out, history, *history.find("Steam|1|0"), {});
+  const TextId ana = *history.find("Steam|1|0");
+  writeCsvExport(out, history, ana, findPlayerMatches(history, ana, {}));
   EXPECT_EQ(out.str(),
             "\xEF\xBB\xBF"
             "match,playlist,year,timestamp,team_color,name,goals,assists,saves,shots,demos,score,"
@@ -168,7 +169,8 @@ TEST(CsvExport, QuotedWhereNeededUtf8WithCrLf) {
 // The rows of `history` after the header line, as the export writes them in `style`.
 std::string csvRows(const History& history, const std::string& player, CsvText style) {
   std::ostringstream out;
-  writeCsvExport(out, history, *history.find(player), {}, style);
+  const TextId id = *history.find(player);
+  writeCsvExport(out, history, id, findPlayerMatches(history, id, {}), style);
   const std::string text = out.str();
   return text.substr(text.find("\r\n") + 2);
 }
@@ -246,7 +248,7 @@ TEST(CsvExport, OnlyTheMatchesThePlayerPlayed) {
   std::vector<PlayerMatch> matches = findPlayerMatches(history, player, filters);
   keepLatest(matches, filters);
   std::ostringstream out;
-  writeCsvExport(out, history, player, filters);
+  writeCsvExport(out, history, player, matches);
   const std::string latest = out.str();
   EXPECT_EQ(std::count(latest.begin(), latest.end(), '\n'), 5);
   EXPECT_NE(latest.find("\n3,Duel"), std::string::npos);
@@ -258,7 +260,8 @@ TEST(CsvExport, FiltersKeepTheMatchNumbers) {
   Filters duel;
   duel.playlists = {"Duel"};
   std::ostringstream out;
-  writeCsvExport(out, history, *history.find("Steam|1|0"), duel);
+  const TextId ana = *history.find("Steam|1|0");
+  writeCsvExport(out, history, ana, findPlayerMatches(history, ana, duel));
   const std::string text = out.str();
   const std::size_t firstRow = text.find("\r\n") + 2;
   EXPECT_EQ(text.substr(firstRow, 7), "3,Duel,");
@@ -420,10 +423,10 @@ TEST(HtmlReport, DirectionOverridesReplacedAndEveryNameIsolated) {
             std::string::npos);
   EXPECT_NE(html.find("if (kind === 't') td.dir = 'auto';"), std::string::npos);
   std::ostringstream raw;
-  writeCsvExport(raw, history, player, filters, CsvText::Raw);
+  writeCsvExport(raw, history, player, matches, CsvText::Raw);
   EXPECT_NE(raw.str().find(hostile), std::string::npos);
   std::ostringstream defused;
-  writeCsvExport(defused, history, player, filters);
+  writeCsvExport(defused, history, player, matches);
   EXPECT_NE(defused.str().find(shown), std::string::npos);
 }
 

@@ -2,6 +2,7 @@
 // boundaries, streaks, ratings that are not ratings, sessions and days with their rating
 // changes, the moving average and the people met.
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -388,16 +389,17 @@ TEST(Companions, TeamMatesAndOpponentsWithThePlayersResults) {
               blockText("05/01/2026 09:00", {ana, boRenamed, cy, anaAgain}));
   const TextId player = idOf(history, "Steam|1|0");
   const std::vector<PlayerMatch> matches = findPlayerMatches(history, player, {});
-  const Companions met = findCompanions(history, player, matches, 10);
+  const std::vector<PlaylistCompanions> doubles = companionsPerPlaylist(history, player, matches);
+  ASSERT_EQ(doubles.size(), 1u);
+  const PlaylistCompanions& met = doubles[0];
   ASSERT_EQ(met.teamMates.size(), 1u);
-  EXPECT_EQ(history.text(met.teamMates[0].name), "Bo2");
+  EXPECT_EQ(met.teamMates[0].name, "Bo2");
   EXPECT_EQ(met.teamMates[0].matches, 2u);
   ASSERT_EQ(met.opponents.size(), 2u);
-  EXPECT_EQ(history.text(met.opponents[0].playerId), "PS4|3|0");
+  EXPECT_EQ(met.opponents[0].playerId, "PS4|3|0");
   EXPECT_EQ(met.opponents[0].matches, 2u);
   EXPECT_EQ(met.opponents[0].wins, 2u);
   EXPECT_EQ(met.opponents[1].matches, 1u);
-  EXPECT_EQ(findCompanions(history, player, matches, 1).opponents.size(), 1u);
 
   // Per playlist, by name, each with the names the id has used besides the latest.
   const TestRow boOpposite{"Blue", "Bob", 0, "0", 0, false, "Epic|2|0"};
@@ -420,6 +422,28 @@ TEST(Companions, TeamMatesAndOpponentsWithThePlayersResults) {
   EXPECT_EQ(mate.matches, 2u);
   EXPECT_EQ(mate.wins, 2u);
   EXPECT_EQ(mate.losses, 0u);
+}
+
+TEST(Companions, AtMostTheKeptNumberASideTheMostMetFirstThenById) {
+  History history;
+  const TestRow ana{"Orange", "Ana", 1, "0", 1, true, "Steam|1|0"};
+  std::vector<std::string> ids;
+  for (std::size_t i = 0; i <= kCompanionsKept; ++i) ids.push_back(fmt::format("PS4|{:02}|0", i));
+  std::string text;
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    text += blockText(fmt::format("05/01/2026 {:02}:00", i),
+                      {ana, {"Blue", "Op", 0, "0", 0, false, ids[i]}});
+  }
+  // The last one met twice comes first.
+  text += blockText("05/01/2026 23:00", {ana, {"Blue", "Op", 0, "0", 0, false, ids.back()}});
+  addFile(history, "Duel", text);
+  const TextId player = idOf(history, "Steam|1|0");
+  const auto met = companionsPerPlaylist(history, player, findPlayerMatches(history, player, {}));
+  ASSERT_EQ(met.size(), 1u);
+  ASSERT_EQ(met[0].opponents.size(), kCompanionsKept);
+  EXPECT_EQ(met[0].opponents[0].playerId, ids.back());
+  EXPECT_EQ(met[0].opponents[1].playerId, ids[0]);
+  EXPECT_EQ(met[0].opponents.back().playerId, ids[kCompanionsKept - 2]);
 }
 
 }  // namespace
