@@ -10,6 +10,8 @@
 #include <string>
 #include <system_error>
 #include <type_traits>
+#include <utility>
+#include <variant>
 #include <vector>
 
 namespace tallyrig::stats {
@@ -87,10 +89,8 @@ std::string quoted(std::string_view field) {
   return "\"" + std::string(field) + "\"";
 }
 
-// Why a whole number does not read, or nothing.
-std::optional<std::string> intProblem(std::string_view name, std::string_view field) {
-  std::int32_t value = 0;
-  if (readField(field, value)) return std::nullopt;
+// Why a whole number that does not read is refused.
+std::string intProblem(std::string_view name, std::string_view field) {
   std::int64_t wide = 0;
   const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), wide);
   if (!field.empty() && end == field.data() + field.size() &&
@@ -100,8 +100,7 @@ std::optional<std::string> intProblem(std::string_view name, std::string_view fi
   return fmt::format("{} {} is not a whole number", name, quoted(field));
 }
 
-std::optional<std::string> timestampProblem(std::string_view field) {
-  if (parseTimestamp(field)) return std::nullopt;
+std::string timestampProblem(std::string_view field) {
   const bool shaped = field.size() == kTimestampBytes && field[2] == '/' && field[5] == '/' &&
                       field[10] == ' ' && field[13] == ':' &&
                       std::all_of(field.begin(), field.end(), [](char c) {
@@ -111,12 +110,17 @@ std::optional<std::string> timestampProblem(std::string_view field) {
                      shaped ? "a calendar time" : "a time as MM/DD/YYYY HH:MM");
 }
 
-}  // namespace
-
-std::string rowProblem(std::string_view line) {
+// The row read from the right, as the plugin writes it when the id holds no separator (the
+// name may): its fields, or the warning that names the first field at fault.
+std::variant<RowFields, std::string> readFromTheRight(std::string_view line) {
   constexpr std::size_t kFields = 13;
-  std::string_view colour = line.substr(0, line.find(kSeparator));
-  if (colour != "Blue" && colour != "Orange") {
+  RowFields row;
+  const std::string_view colour = line.substr(0, line.find(kSeparator));
+  if (colour == "Blue") {
+    row.colour = Colour::Blue;
+  } else if (colour == "Orange") {
+    row.colour = Colour::Orange;
+  } else {
     std::size_t separators = 0;
     for (std::size_t at = line.find(kSeparator); at != std::string_view::npos;
          at = line.find(kSeparator, at + 1))
@@ -124,32 +128,75 @@ std::string rowProblem(std::string_view line) {
     if (separators + 1 < kFields) return "not a header line, a row or an empty line; skipped";
     return fmt::format("TEAM COLOR {} is not Blue or Orange", quoted(colour));
   }
-  // The fields from the right, as a row whose name holds no separator would have them.
   std::string_view rest = line.substr(colour.size());
-  std::vector<std::string_view> fields;  // PLAYERID first
-  std::string_view field;
-  while (fields.size() < kFields - 2 && takeLast(rest, field)) fields.push_back(field);
-  if (fields.size() < kFields - 2 || !rest.starts_with(kSeparator)) {
+  std::array<std::string_view, kFields - 2> fields;  // PLAYERID first, GOALS last
+  std::size_t taken = 0;
+  while (taken < fields.size() && takeLast(rest, fields[taken])) ++taken;
+  if (taken < fields.size() || !rest.starts_with(kSeparator)) {
     return fmt::format("a row with {} of its {} fields; skipped",
-                       fields.size() + 1 + (rest.empty() ? 0 : 1), kFields);
+                       taken + 1 + (rest.empty() ? 0 : 1), kFields);
   }
-  if (const auto problem = timestampProblem(fields[1])) return *problem;
+  const std::optional<LocalTime> time = parseTimestamp(fields[1]);
+  if (!time) return timestampProblem(fields[1]);
   if (fields[2] != "WIN" && fields[2] != "LOSS") {
     return fmt::format("W/L {} is not WIN or LOSS", quoted(fields[2]));
   }
-  if (const auto problem = intProblem("TEAM GOALS", fields[3])) return *problem;
-  double mmr = 0;
-  if (!readField(fields[4], mmr)) {
+  if (!readField(fields[3], row.teamGoals)) return intProblem("TEAM GOALS", fields[3]);
+  if (!readField(fields[4], row.mmr)) {
+    double mmr = 0;
     return fmt::format("MMR {} is not a {}number", quoted(fields[4]),
                        readNumber(fields[4], mmr) ? "finite " : "");
   }
-  constexpr std::array<std::string_view, 6> kCounters = {"SCORE", "DEMOS",   "SHOTS",
-                                                         "SAVES", "ASSISTS", "GOALS"};
+  Counters& counters = row.counters;
+  const std::array<std::pair<std::string_view, std::int32_t*>, 6> kCounters = {
+      {{"SCORE", &counters.score},
+       {"DEMOS", &counters.demos},
+       {"SHOTS", &counters.shots},
+       {"SAVES", &counters.saves},
+       {"ASSISTS", &counters.assists},
+       {"GOALS", &counters.goals}}};
   for (std::size_t i = 0; i < kCounters.size(); ++i) {
-    if (const auto problem = intProblem(kCounters[i], fields[5 + i])) return *problem;
+    if (!readField(fields[5 + i], *kCounters[i].second)) {
+      return intProblem(kCounters[i].first, fields[5 + i]);
+    }
   }
-  return "not a header line, a row or an empty line; skipped";
+  row.win = fields[2] == "WIN";
+  row.time = *time;
+  row.playerId = fields[0];
+  row.name = rest.substr(kSeparator.size());
+  return row;
 }
+
+// A row whose id holds the separator: each separator left of the rightmost may be the one
+// between the timestamp and the id; the first at which everything before it reads right wins.
+std::optional<RowFields> readWithSeparatorInId(std::string_view line) {
+  RowFields row;
+  std::string_view rest;
+  if (line.starts_with(kBlue)) {
+    row.colour = Colour::Blue;
+    rest = line.substr(kBlue.size());
+  } else if (line.starts_with(kOrange)) {
+    row.colour = Colour::Orange;
+    rest = line.substr(kOrange.size());
+  } else {
+    return std::nullopt;
+  }
+  constexpr std::size_t kBeforeId = kSeparator.size() + kTimestampBytes;
+  std::size_t at = rest.rfind(kSeparator);
+  if (at == std::string_view::npos || at == 0) return std::nullopt;
+  for (at = rest.rfind(kSeparator, at - 1); at != std::string_view::npos && at >= kBeforeId;
+       at = rest.rfind(kSeparator, at - 1)) {
+    if (rest.substr(at - kBeforeId, kSeparator.size()) != kSeparator) continue;
+    const auto time = parseTimestamp(rest.substr(at - kTimestampBytes, kTimestampBytes));
+    if (!time || !readCountersAndName(rest.substr(0, at - kBeforeId), row)) continue;
+    row.time = *time;
+    row.playerId = rest.substr(at + kSeparator.size());
+    return row;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 std::int64_t LocalTime::minutes() const {
   using namespace std::chrono;
@@ -199,30 +246,11 @@ std::optional<LocalDate> parseIsoDate(std::string_view text) {
   return date;
 }
 
-std::optional<RowFields> parseRow(std::string_view line) {
-  RowFields row;
-  std::string_view rest;
-  if (line.starts_with(kBlue)) {
-    row.colour = Colour::Blue;
-    rest = line.substr(kBlue.size());
-  } else if (line.starts_with(kOrange)) {
-    row.colour = Colour::Orange;
-    rest = line.substr(kOrange.size());
-  } else {
-    return std::nullopt;
-  }
-  // Each separator from the right may be the one between the timestamp and the id; the first
-  // at which everything before it reads right wins.
-  constexpr std::size_t kBeforeId = kSeparator.size() + kTimestampBytes;
-  for (std::size_t at = rest.rfind(kSeparator); at != std::string_view::npos && at >= kBeforeId;
-       at = rest.rfind(kSeparator, at - 1)) {
-    if (rest.substr(at - kBeforeId, kSeparator.size()) != kSeparator) continue;
-    const auto time = parseTimestamp(rest.substr(at - kTimestampBytes, kTimestampBytes));
-    if (!time || !readCountersAndName(rest.substr(0, at - kBeforeId), row)) continue;
-    row.time = *time;
-    row.playerId = rest.substr(at + kSeparator.size());
-    return row;
-  }
+std::optional<RowFields> parseRow(std::string_view line, std::string* problem) {
+  std::variant<RowFields, std::string> read = readFromTheRight(line);
+  if (RowFields* row = std::get_if<RowFields>(&read)) return *row;
+  if (std::optional<RowFields> row = readWithSeparatorInId(line)) return row;
+  if (problem) *problem = std::move(std::get<std::string>(read));
   return std::nullopt;
 }
 
@@ -292,10 +320,11 @@ void StatisticsReader::onLine(std::string_view line, bool terminated) {
     events_.blockStarted(lineNumber_);
     return;
   }
-  const std::optional<RowFields> row = parseRow(line);
+  std::string problem;
+  const std::optional<RowFields> row = parseRow(line, &problem);
   if (!row) {
     if (terminated) {
-      events_.warning(lineNumber_, rowProblem(line));
+      events_.warning(lineNumber_, problem);
     } else {
       events_.warning(lineNumber_, "the file ends inside a line; the cut-off line is skipped");
     }

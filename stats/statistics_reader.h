@@ -70,11 +70,9 @@ struct RowFields {
   std::string_view playerId;
 };
 
-// A row as the plugin writes it (without its line end), or nothing.
-std::optional<RowFields> parseRow(std::string_view line);
-// The warning for a line that parseRow refuses, naming the field when one is at fault
-// (TIMESTAMP "02/30/2023 25:00" is not a calendar time); the row is skipped.
-std::string rowProblem(std::string_view line);
+// A row as the plugin writes it (without its line end), or nothing and, in `problem`, the
+// warning that names the field at fault (TIMESTAMP "02/30/2023 25:00" is not a calendar time).
+std::optional<RowFields> parseRow(std::string_view line, std::string* problem = nullptr);
 // "MM/DD/YYYY HH:MM", a real calendar day.
 std::optional<LocalTime> parseTimestamp(std::string_view text);
 // "YYYY-MM-DD", a real calendar day.

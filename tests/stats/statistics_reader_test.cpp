@@ -268,6 +268,9 @@ TEST(StatisticsText, ARowThatDoesNotReadNamesTheField) {
       {good, "Orange, Bo, 1, 0, 0", "2: a row with 5 of its 13 fields; skipped"},
       {"Ana, ", "", "2: a row with 12 of its 13 fields; skipped"},
       {good, "Purple, Bo", "2: not a header line, a row or an empty line; skipped"},
+      // A row refused with a separator in its id is named as read from the right.
+      {"WIN, 03/07/2024 21:05, S|1|0", "DRAW, 03/07/2024 21:05, S, 1|0",
+       "2: TIMESTAMP \"S\" is not a time as MM/DD/YYYY HH:MM"},
   };
   for (const Case& each : cases) {
     std::string line = good;
