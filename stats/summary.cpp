@@ -286,8 +286,8 @@ namespace {
 
 inline constexpr std::size_t kNamesKept = 8;
 
-// A player met, as the matches are counted.
-struct Companion {
+// A player met, as the matches are counted: by text id, turned into a MetPlayer once ranked.
+struct Tally {
   TextId playerId = 0;
   TextId name = 0;            // the latest name seen
   std::vector<TextId> names;  // every name seen, first seen first, at most kNamesKept
@@ -296,15 +296,11 @@ struct Companion {
   std::size_t losses = 0;
 };
 
-struct Companions {
-  std::vector<Companion> teamMates;
-  std::vector<Companion> opponents;
-};
-
-Companions findCompanions(const History& history, TextId player,
-                          const std::vector<PlayerMatch>& matches, std::size_t limit) {
-  std::unordered_map<TextId, Companion> teamMates;
-  std::unordered_map<TextId, Companion> opponents;
+// The players met in `matches` (one playlist's), at most kCompanionsKept a side.
+PlaylistCompanions metIn(const History& history, TextId player, std::string_view playlist,
+                         const std::vector<PlayerMatch>& matches) {
+  std::unordered_map<TextId, Tally> teamMates;
+  std::unordered_map<TextId, Tally> opponents;
   for (const PlayerMatch& found : matches) {
     const Match& match = history.matches[found.match];
     const Row& own = history.rows[found.row];
@@ -312,7 +308,7 @@ Companions findCompanions(const History& history, TextId player,
       const Row& row = history.rows[index];
       // A local player on the other team is written twice; the copy is the player again.
       if (row.playerId == player) continue;
-      Companion& met = (row.colour == own.colour ? teamMates : opponents)[row.playerId];
+      Tally& met = (row.colour == own.colour ? teamMates : opponents)[row.playerId];
       met.playerId = row.playerId;
       met.name = row.name;
       if (met.names.size() < kNamesKept &&
@@ -323,18 +319,30 @@ Companions findCompanions(const History& history, TextId player,
       ++(own.win ? met.wins : met.losses);
     }
   }
-  const auto ranked = [&](const std::unordered_map<TextId, Companion>& met) {
-    std::vector<Companion> list;
+  const auto ranked = [&](const std::unordered_map<TextId, Tally>& met) {
+    std::vector<const Tally*> list;
     list.reserve(met.size());
-    for (const auto& [id, companion] : met) list.push_back(companion);
-    std::sort(list.begin(), list.end(), [&](const Companion& a, const Companion& b) {
-      if (a.matches != b.matches) return a.matches > b.matches;
-      return history.text(a.playerId) < history.text(b.playerId);
+    for (const auto& [id, tally] : met) list.push_back(&tally);
+    std::sort(list.begin(), list.end(), [&](const Tally* a, const Tally* b) {
+      if (a->matches != b->matches) return a->matches > b->matches;
+      return history.text(a->playerId) < history.text(b->playerId);
     });
-    if (list.size() > limit) list.resize(limit);
-    return list;
+    if (list.size() > kCompanionsKept) list.resize(kCompanionsKept);
+    std::vector<MetPlayer> players;
+    for (const Tally* tally : list) {
+      MetPlayer& shown = players.emplace_back();
+      shown.playerId = history.text(tally->playerId);
+      shown.name = history.text(tally->name);
+      for (const TextId name : tally->names) {
+        if (name != tally->name) shown.otherNames.push_back(history.text(name));
+      }
+      shown.matches = tally->matches;
+      shown.wins = tally->wins;
+      shown.losses = tally->losses;
+    }
+    return players;
   };
-  return {ranked(teamMates), ranked(opponents)};
+  return {std::string(playlist), ranked(teamMates), ranked(opponents)};
 }
 
 }  // namespace
@@ -345,25 +353,9 @@ std::vector<PlaylistCompanions> companionsPerPlaylist(const History& history, Te
   for (const PlayerMatch& found : matches) {
     byPlaylist[history.playlists[history.matches[found.match].playlist]].push_back(found);
   }
-  const auto shown = [&](const std::vector<Companion>& companions) {
-    std::vector<MetPlayer> players;
-    for (const Companion& met : companions) {
-      MetPlayer& shownPlayer = players.emplace_back();
-      shownPlayer.playerId = history.text(met.playerId);
-      shownPlayer.name = history.text(met.name);
-      for (const TextId name : met.names) {
-        if (name != met.name) shownPlayer.otherNames.push_back(history.text(name));
-      }
-      shownPlayer.matches = met.matches;
-      shownPlayer.wins = met.wins;
-      shownPlayer.losses = met.losses;
-    }
-    return players;
-  };
   std::vector<PlaylistCompanions> perPlaylist;
   for (const auto& [playlist, played] : byPlaylist) {
-    const Companions met = findCompanions(history, player, played, kCompanionsKept);
-    perPlaylist.push_back({std::string(playlist), shown(met.teamMates), shown(met.opponents)});
+    perPlaylist.push_back(metIn(history, player, playlist, played));
   }
   return perPlaylist;
 }
