@@ -1,7 +1,6 @@
 # Tools that only some tests need. A developer's build goes on without them and says, in one line,
 # which tests it leaves out and which Debian package brings the tool; the -ci presets set
 # TALLYRIG_REQUIRE_TEST_TOOLS, so CI can never pass with a test quietly left out.
-option(TALLYRIG_REQUIRE_TEST_TOOLS "Stop configuring when a tool some test needs is missing" OFF)
 
 # tallyrig_find_test_tool(VAR PACKAGE WHAT NAMES name...): VAR is the tool's path, or empty.
 function(tallyrig_find_test_tool var package what)

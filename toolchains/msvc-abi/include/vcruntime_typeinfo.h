@@ -1,5 +1,5 @@
 // type_info in the layout the compiler's type descriptors have; its comparisons, hash and name
-// come from vcruntime140.dll, its virtual table from cmake/msvc-abi/runtime (MSVC's static
+// come from vcruntime140.dll, its virtual table from ../runtime/ (MSVC's static
 // runtime).
 #pragma once
 #include <vcruntime.h>

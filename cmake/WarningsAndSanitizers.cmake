@@ -1,5 +1,6 @@
-# Warnings for the project's own targets.
-function(tallyrig_warnings target)
+# The compiler warnings for the project's own targets and, in the sanitizer builds, the
+# sanitizers; third-party code gets neither.
+function(tallyrig_warnings_and_sanitizers target)
   if(MSVC)
     # C4251/C4275: exported classes hold standard-library members; the host and its modules
     # share one C++ runtime by design, so those members need no export of their own.

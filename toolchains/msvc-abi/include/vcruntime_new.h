@@ -1,4 +1,4 @@
-// The global allocation functions as the compiler runtime declares them; cmake/msvc-abi/runtime
+// The global allocation functions as the compiler runtime declares them; ../runtime/
 // defines them, one to an object, as MSVC's static runtime library does.
 #pragma once
 #include <vcruntime.h>

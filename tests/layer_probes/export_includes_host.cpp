@@ -1,0 +1,2 @@
+// Must not compile: export/ does not link the simulated host.
+#include "host/session.h"

@@ -1,0 +1,2 @@
+// Must not compile: export/ does not link tallyrig-stats' library.
+#include "stats/summary.h"
