@@ -91,11 +91,11 @@ foreach(case "comment.js|script|x = 1 // <!-- old browsers|<!--"
              "upper.js|script|s = '</SCRIPT >'|</script"
              "mixed.js|script|s = '</sCrIpT'|</script"
              "close.css|style|a { } </Style>|</style")
-  string(REPLACE "|" ";" parts "${case}")
-  list(GET parts 0 name)
-  list(GET parts 1 element)
-  list(GET parts 2 content)
-  list(GET parts 3 sequence)
+  string(REPLACE "|" ";" fields "${case}")
+  list(GET fields 0 name)
+  list(GET fields 1 element)
+  list(GET fields 2 content)
+  list(GET fields 3 sequence)
   file(WRITE ${WORK_DIR}/${name} "${content}")
   file(REMOVE ${WORK_DIR}/${name}.cpp)
   embed(${WORK_DIR}/${name} ${element})
